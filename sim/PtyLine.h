@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// The master side of a pseudo-terminal in raw mode, linked into a working directory as
+// "comN". It keeps the slave open itself: with no slave open the master reports a hang-up
+// without end, and the programs open and close their side at every download.
+class PtyLine : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PtyLine(QObject *parent = nullptr);
+    ~PtyLine() override;
+
+    bool open(const QString &linkPath);
+    void close();                      // also removes the link if it is still ours
+    void drop();                       // closes the line but leaves the link
+    bool isOpen() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+    QString errorString() const { return m_error; }
+
+    // Queues bytes; they go out as the line takes them. Bytes beyond MaxQueued are dropped.
+    void write(const QByteArray &bytes);
+    static constexpr qsizetype MaxQueued = 64 * 1024;
+
+signals:
+    void bytesRead(const QByteArray &bytes, qint64 ns);
+    void bytesWritten(const QByteArray &bytes, qint64 ns);
+
+private:
+    void readReady();
+    void writeReady();
+    bool fail(const QString &what);
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QString m_linkPath;
+    QString m_error;
+    QByteArray m_queue;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+};
