@@ -1,0 +1,200 @@
+#include "SerialPort.h"
+
+#include "LastError.h"
+#include "LineSettings.h"
+#include "commdrv.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+bool deviceGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+int32_t openFailure(int error)
+{
+    switch (error) {
+    case ENOENT: case ENXIO: case ENODEV: case ENOTDIR: case ELOOP: return CdrvNoDevice;
+    case EACCES: case EPERM: return CdrvPermissionDenied;
+    case EBUSY: return CdrvPortInUse;
+    default: return CdrvIoError;
+    }
+}
+
+int32_t refuse(int fd, int32_t result, std::string reason)
+{
+    ::close(fd);
+    return LastError::set(result, std::move(reason));
+}
+
+} // namespace
+
+SerialPort::SerialPort(int fd, std::string label, size_t rxCapacity)
+    : m_fd(fd), m_label(std::move(label)), m_rxCapacity(rxCapacity)
+{
+}
+
+SerialPort::~SerialPort()
+{
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+}
+
+int32_t SerialPort::open(const std::string &path, const std::string &label, size_t rxCapacity,
+                         std::unique_ptr<SerialPort> &port)
+{
+    // Non-blocking, so a UART without carrier cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return LastError::set(openFailure(error), LastError::describe(label, error));
+    }
+    if (!::isatty(fd))
+        return refuse(fd, CdrvNoDevice, label + ": not a serial device");
+    // TIOCEXCL keeps out other openers, but not root; the lock also tells programs that
+    // use flock (picocom, another copy of ours) and a second port id of this process.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK)
+            return refuse(fd, CdrvPortInUse, label + ": in use by another program");
+        return refuse(fd, CdrvIoError, LastError::describe(label + " (lock)", error));
+    }
+    ::ioctl(fd, TIOCEXCL);
+    termios settings {};
+    if (tcgetattr(fd, &settings) != 0) {
+        const int error = errno;
+        return refuse(fd, CdrvIoError, LastError::describe(label, error));
+    }
+    LineSettings::makeRaw(settings);
+    if (const int error = LineSettings::apply(fd, settings))
+        return refuse(fd, CdrvIoError, LastError::describe(label + " (line settings)", error));
+    port.reset(new SerialPort(fd, label, rxCapacity));
+    return 0;
+}
+
+int32_t SerialPort::failed(const std::string &what, int error)
+{
+    return LastError::set(deviceGone(error) ? CdrvDeviceLost : CdrvIoError,
+                          LastError::describe(m_label + what, error));
+}
+
+int32_t SerialPort::setLine(int32_t baudCode)
+{
+    return configure(baudCode, true);
+}
+
+int32_t SerialPort::setSpeed(int32_t baudCode)
+{
+    return configure(baudCode, false);
+}
+
+int32_t SerialPort::configure(int32_t baudCode, bool wholeLine)
+{
+    const auto speed = LineSettings::speedForCode(baudCode);
+    if (!speed)
+        return LastError::set(CdrvBadBaud, "baud code " + std::to_string(baudCode) + " is not 4, 5 or 7");
+    termios settings {};
+    if (tcgetattr(m_fd, &settings) != 0)
+        return failed("", errno);
+    if (wholeLine)
+        LineSettings::makeRaw(settings);
+    cfsetispeed(&settings, *speed);
+    cfsetospeed(&settings, *speed);
+    if (const int error = LineSettings::apply(m_fd, settings))
+        return failed(" (line settings)", error);
+    return 0;
+}
+
+int32_t SerialPort::raiseRts()
+{
+    int bits = TIOCM_RTS;
+    if (::ioctl(m_fd, TIOCMBIS, &bits) == 0)
+        return 0;
+    // Pseudo-terminals have no modem lines; nothing relies on RTS there.
+    if (errno == ENOTTY || errno == EINVAL)
+        return 0;
+    return failed(" (RTS)", errno);
+}
+
+int32_t SerialPort::pull()
+{
+    char chunk[512];
+    while (m_rx.size() < m_rxCapacity) {
+        const ssize_t got = ::read(m_fd, chunk, std::min(sizeof chunk, m_rxCapacity - m_rx.size()));
+        if (got > 0) {
+            m_rx.insert(m_rx.end(), chunk, chunk + got);
+            continue;
+        }
+        if (got == 0)
+            return LastError::set(CdrvDeviceLost, m_label + ": the device went away (hang-up)");
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN)
+            return 0;
+        // Any other read error on a tty is a hang-up in all but name; treating it as one
+        // frees the port for a fresh open instead of leaving a descriptor that never reads.
+        return LastError::set(CdrvDeviceLost, LastError::describe(m_label, errno));
+    }
+    return 0;
+}
+
+void SerialPort::take(size_t count, char *buffer)
+{
+    std::copy_n(m_rx.begin(), count, buffer);
+    m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+int32_t SerialPort::flushReceive()
+{
+    m_rx.clear();
+    return tcflush(m_fd, TCIFLUSH) == 0 ? 0 : failed(" (flush)", errno);
+}
+
+int32_t SerialPort::flushTransmit()
+{
+    return tcflush(m_fd, TCOFLUSH) == 0 ? 0 : failed(" (flush)", errno);
+}
+
+int32_t SerialPort::write(const char *data, size_t count)
+{
+    // The kernel's output buffer takes kilobytes, far more than a caller sends at once,
+    // so the wait below only runs on a stalled line; it allows ten byte times at 1200 baud
+    // per byte and then gives up rather than freeze the window.
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + 1s + milliseconds(10 * count);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(m_fd, data + done, count - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && errno != EAGAIN)
+            return failed("", errno);
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            return LastError::set(CdrvIoError, m_label + ": the device takes no more bytes ("
+                                      + std::to_string(count - done) + " of " + std::to_string(count)
+                                      + " not sent)");
+        pollfd ready {m_fd, POLLOUT, 0};
+        ::poll(&ready, 1, static_cast<int>(left));
+    }
+    return 0;
+}
+
+bool SerialPort::hungUp() const
+{
+    pollfd state {m_fd, POLLIN, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL));
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+// One open serial device: held exclusively, raw 8N1, with the library's own receive
+// buffer in front of the kernel's. Every failing call returns a CdrvResult and leaves its
+// reason in LastError.
+class SerialPort
+{
+public:
+    static int32_t open(const std::string &path, const std::string &label, size_t rxCapacity,
+                        std::unique_ptr<SerialPort> &port);
+    ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string &label() const { return m_label; }
+
+    int32_t setLine(int32_t baudCode);
+    int32_t setSpeed(int32_t baudCode);
+    int32_t raiseRts();
+
+    // Moves what the kernel holds into the receive buffer while it has room.
+    int32_t pull();
+    size_t waiting() const { return m_rx.size(); }
+    bool full() const { return m_rx.size() >= m_rxCapacity; }
+    void take(size_t count, char *buffer);
+    int32_t flushReceive();
+    int32_t flushTransmit();
+
+    // Hands every byte to the kernel, in order.
+    int32_t write(const char *data, size_t count);
+
+    // The far end hung up or the device went away.
+    bool hungUp() const;
+
+private:
+    SerialPort(int fd, std::string label, size_t rxCapacity);
+    int32_t configure(int32_t baudCode, bool wholeLine);
+    int32_t failed(const std::string &what, int error);
+
+    int m_fd = -1;
+    std::string m_label;
+    size_t m_rxCapacity = 0;
+    std::deque<char> m_rx;
+};
