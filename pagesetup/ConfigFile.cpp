@@ -287,8 +287,14 @@ ConfigFile::LoadResult ConfigFile::load(PagerConfig &config, const QString &file
                                    .arg(fileName, file.errorString()));
         return result;
     }
+    return read(config, file);
+}
+
+ConfigFile::LoadResult ConfigFile::read(PagerConfig &config, QIODevice &source)
+{
+    LoadResult result;
     result.found = true;
-    FieldReader in(file, result.problems);
+    FieldReader in(source, result.problems);
     const QString first = in.text();
     if (NumberText::numericValue(first) >= 100) {
         config.BaudRate = first;

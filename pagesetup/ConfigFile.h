@@ -3,6 +3,7 @@
 #include "PagerConfig.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ public:
     // Fills the record from the file, or with SetDefaults when there is no such file.
     // Putting the values into the window is the window's part.
     static LoadResult load(PagerConfig &config, const QString &fileName);
+
+    // Load steps after the file is open: reads the record from an open source.
+    static LoadResult read(PagerConfig &config, QIODevice &source);
 
     // Derives the mode code, sets the version tag, compacts the group pagers, aligns the
     // pager texts, then replaces the file. The previous file survives any failure.
