@@ -1,0 +1,69 @@
+#include "TermText.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+constexpr char16_t ControlPictures = 0x2400; // U+2400..U+241F, U+2421 for DEL
+}
+
+TermText::TermText(QPlainTextEdit &edit)
+    : m_edit(edit)
+{
+    m_edit.setUndoRedoEnabled(false);
+    m_edit.setMaximumBlockCount(MaxLines);
+}
+
+QString TermText::drawn(const QString &piece)
+{
+    QString out;
+    out.reserve(piece.size());
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        const char16_t c = piece[i].unicode();
+        if (c == u'\r' && i + 1 < piece.size() && piece[i + 1] == u'\n') {
+            out += QLatin1Char('\n');
+            ++i;
+        } else if (c == u'\t') {
+            out += QChar(c);
+        } else if (c < 32) {
+            out += QChar(char16_t(ControlPictures + c));
+        } else if (c == 127) {
+            out += QChar(char16_t(0x2421));
+        } else {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
+void TermText::append(const QString &piece)
+{
+    const QString text = drawn(piece);
+    QTextDocument *document = m_edit.document();
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    end.beginEditBlock();
+    int lineLength = document->lastBlock().length() - 1;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') {
+            lineLength = 0;
+        } else if (++lineLength > MaxLineLength) {
+            end.insertText(text.mid(from, i - from));
+            end.insertBlock();
+            from = i;
+            lineLength = 1;
+        }
+    }
+    end.insertText(text.mid(from));
+    end.endEditBlock();
+    m_edit.setTextCursor(end);
+    m_edit.ensureCursorVisible();
+}
+
+void TermText::clear()
+{
+    m_edit.clear();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QPlainTextEdit;
+
+// The terminal text area's rules: received pieces go after everything already there (never
+// into a selection the user made), the end stays in view, and the history is bounded so a
+// day-long session does not grow without limit.
+class TermText
+{
+public:
+    static constexpr int MaxLines = 20000;
+    // A line that never gets its CR continues on a new line after this many characters;
+    // the area wraps long lines anyway, and one endless line would be laid out anew with
+    // every piece.
+    static constexpr int MaxLineLength = 1000;
+
+    explicit TermText(QPlainTextEdit &edit);
+
+    // Appends a received piece; "\r\n" is a line break.
+    void append(const QString &piece);
+    void clear();
+
+    // How a piece is drawn: a line break for CR LF, TAB as itself, every other control
+    // byte (LF among them) as its visible symbol, so it adds no line of its own.
+    static QString drawn(const QString &piece);
+
+private:
+    QPlainTextEdit &m_edit;
+};

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ErrTimer.h"
+#include "LogonView.h"
+#include "Receiver.h"
+#include "TermText.h"
+#include "TerminalPort.h"
+
+#include <QWidget>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+struct TerminalState;
+class SerialLine;
+class Messages;
+
+// The terminal window. Constructing it runs Form_Load (opens the port); start() shows it.
+// Every character key typed anywhere in it goes to the line, except into the station box.
+class Termfrm : public QWidget, private LogonView
+{
+    Q_OBJECT
+public:
+    static constexpr int TwipsPerPixel = 15; // 96 dots per inch
+
+    Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWidget *parent = nullptr);
+    ~Termfrm() override;
+
+    // Shows the window, takes note that it is shown and puts the focus in TermTxt.
+    void start();
+
+    // Bytes have arrived on the port (or it was lost).
+    void portActivity();
+
+    // The handlers, as the controls run them.
+    void ComOpt_Click(int16_t index);
+    void BaudOpt_Click(int16_t index);
+    void LogonCmd_Click();
+    void ClearCmd_Click();
+    void Command1_Click();
+
+    bool logonRunning() const { return m_logonRunning; }
+    const Receiver &receiver() const { return m_receiver; }
+    const ErrTimer &waits() const { return m_waits; }
+
+signals:
+    // The user ended the program (Exit or the close box); the port is closed already.
+    void ended();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void Form_Load();
+    void Form_KeyPress(char byte);
+    void Form_Unload();
+    void StaTxt_Change(const QString &text);
+
+    void hideConnectinfo() override;
+    void showConnectinfo(const QString &caption, bool failure) override;
+    void message(const QString &text, const QString &reason) override;
+    void focusTermTxt() override;
+
+    TerminalState &m_state;
+    SerialLine &m_line;
+    Messages &m_messages;
+    TerminalPort m_port;
+    Receiver m_receiver;
+    ErrTimer m_waits;
+
+    QLabel *m_connectinfo = nullptr;
+    QPlainTextEdit *m_termTxt = nullptr;
+    QLabel *m_ascLbl = nullptr;
+    QLabel *m_charLbl = nullptr;
+    QLabel *m_staLbl = nullptr;
+    QLineEdit *m_staTxt = nullptr;
+    QGroupBox *m_comframe = nullptr;
+    QRadioButton *m_comOpt[2] = {};
+    QGroupBox *m_bdFrame = nullptr;
+    QRadioButton *m_baudOpt[3] = {};
+    QPushButton *m_logonCmd = nullptr;
+    QPushButton *m_clearCmd = nullptr;
+    QPushButton *m_command1 = nullptr;
+    QButtonGroup *m_comGroup = nullptr;
+    QButtonGroup *m_baudGroup = nullptr;
+    std::unique_ptr<TermText> m_termText;
+
+    bool m_logonRunning = false;
+    bool m_ending = false;
+};

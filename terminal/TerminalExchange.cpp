@@ -1,0 +1,55 @@
+#include "TerminalExchange.h"
+
+#include "SingleByte.h"
+#include "TerminalState.h"
+
+namespace {
+constexpr char Cr = 13;
+}
+
+TerminalExchange::TerminalExchange(TerminalState &state, Output &output)
+    : m_state(state)
+    , m_output(output)
+{
+}
+
+void TerminalExchange::take(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_state.TextTimerExpired = false;
+    // Pieces that end within one batch reach the window together: they all ended now.
+    QString shown;
+    for (const char byte : bytes) {
+        if (byte == Cr) {
+            m_state.PendingText += QStringLiteral("\r\n");
+            shown += m_state.PendingText;
+            m_state.PendingText.clear();
+        } else {
+            m_state.PendingText += SingleByte::toChar(uchar(byte));
+        }
+    }
+    if (bytes.back() == Cr)
+        m_output.stopQuietTimer();
+    else
+        m_output.restartQuietTimer();
+    if (!shown.isEmpty())
+        m_output.appendText(shown);
+}
+
+void TerminalExchange::txttimer_Timer()
+{
+    m_state.TextTimerExpired = true;
+}
+
+void TerminalExchange::showIfQuiet()
+{
+    if (!m_state.TextTimerExpired)
+        return;
+    m_output.stopQuietTimer();
+    m_state.TextTimerExpired = false;
+    if (m_state.PendingText.isEmpty())
+        return;
+    m_output.appendText(m_state.PendingText);
+    m_state.PendingText.clear();
+}
