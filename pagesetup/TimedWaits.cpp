@@ -1,0 +1,118 @@
+#include "TimedWaits.h"
+
+#include "PagerConfig.h"
+#include "PortWatcher.h"
+#include "SerialLine.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+TimedWaits::TimedWaits(SetupState &state, SerialLine &line)
+    : m_state(state), m_line(line), m_watcher(std::make_unique<PortWatcher>(state.PortId))
+{
+    // A coarse timer may fire early; a pause shorter than asked can overrun a pager interface.
+    m_errtimer.setTimerType(Qt::PreciseTimer);
+    m_errtimer.setInterval(RestInterval);
+    QObject::connect(&m_errtimer, &QTimer::timeout, &m_errtimer, [this] { errtimer_Timer(); });
+}
+
+TimedWaits::~TimedWaits() = default;
+
+void TimedWaits::errtimer_Timer()
+{
+    m_state.TimerExpired = -1;
+}
+
+void TimedWaits::Delay()
+{
+    pause(100);
+}
+
+void TimedWaits::Delay10()
+{
+    pause(10);
+}
+
+void TimedWaits::setInterval(int ms)
+{
+    m_errtimer.setInterval(ms);
+}
+
+int TimedWaits::interval() const
+{
+    return m_errtimer.interval();
+}
+
+void TimedWaits::pause(int ms)
+{
+    m_errtimer.setInterval(ms);
+    m_state.TimerExpired = 0;
+    m_errtimer.start();
+    while (waiting())
+        processEvents(true);
+    m_errtimer.stop();
+    m_errtimer.setInterval(RestInterval);
+}
+
+QByteArray TimedWaits::waitForBytes(int k)
+{
+    m_state.TimerExpired = 0;
+    m_errtimer.start();
+    QByteArray area(k, ' ');
+    // Bytes already waiting are taken at once, before the first sleep.
+    bool mayWait = false;
+    while (waiting()) {
+        processEvents(mayWait);
+        mayWait = true;
+        if ((m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId)) >= k) {
+            m_state.PortResult = m_line.GetPacket(m_state.PortId, k, area.data());
+            break;
+        }
+    }
+    m_errtimer.stop();
+    return area;
+}
+
+char TimedWaits::waitForByte(char wanted)
+{
+    m_state.TimerExpired = 0;
+    m_errtimer.start();
+    char last = ' ';
+    bool mayWait = false;
+    while (waiting() && last != wanted) {
+        processEvents(mayWait);
+        mayWait = true;
+        while (last != wanted && (m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId)) >= 1)
+            m_state.PortResult = m_line.GetPacket(m_state.PortId, 1, &last);
+    }
+    m_errtimer.stop();
+    return last;
+}
+
+void TimedWaits::abort()
+{
+    m_aborted = true;
+    m_errtimer.stop();
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
+}
+
+bool TimedWaits::aborted() const
+{
+    return m_aborted;
+}
+
+void TimedWaits::rearm()
+{
+    m_aborted = false;
+}
+
+bool TimedWaits::waiting() const
+{
+    return m_state.TimerExpired == 0 && !m_aborted;
+}
+
+void TimedWaits::processEvents(bool mayWait)
+{
+    QCoreApplication::processEvents(mayWait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "PagerConfig.h"
+
+namespace ExampleConfigs {
+
+// What a save leaves of the record of a station without a file.
+PagerConfig savedDefaults();
+
+// n inputs with pager numbers, texts and norm/emer entries, all 32 groups full and all
+// 16 dial strings filled, as a save leaves it.
+PagerConfig full(int n);
+
+} // namespace ExampleConfigs

@@ -1,0 +1,191 @@
+// The waits on the real timer and event loop: never early, the window's events keep
+// running, bytes already waiting are taken at once, and an abort ends everything.
+
+#include "TimedWaits.h"
+#include "VirtualLine.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct Fixture
+{
+    VirtualClock unused;
+    ScriptedLine line{unused};
+    SetupState state;
+    TimedWaits waits{state, line};
+
+    Fixture() { line.open = true; }
+    void arriveAfter(int ms, const QByteArray &bytes)
+    {
+        QTimer::singleShot(ms, Qt::PreciseTimer, [this, bytes] { line.received += bytes; });
+    }
+};
+
+qint64 elapsedMs(const std::function<void()> &action)
+{
+    QElapsedTimer clock;
+    clock.start();
+    action();
+    return clock.elapsed();
+}
+
+} // namespace
+
+class TestTimedWaits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void errtimerAtRest()
+    {
+        Fixture f;
+        QVERIFY(!f.waits.errtimer().isActive());
+        QVERIFY(!f.waits.errtimer().isSingleShot());
+        QCOMPARE(f.waits.errtimer().timerType(), Qt::PreciseTimer);
+        QCOMPARE(f.waits.interval(), 5000);
+    }
+
+    void pause_data()
+    {
+        QTest::addColumn<int>("ms");
+        QTest::newRow("Delay") << 100;
+        QTest::newRow("Delay10") << 10;
+    }
+
+    // One tick, never early, and errtimer left stopped at 5000 ms.
+    void pause()
+    {
+        QFETCH(int, ms);
+        Fixture f;
+        QElapsedTimer clock;
+        clock.start();
+        ms == 100 ? f.waits.Delay() : f.waits.Delay10();
+        const qint64 ns = clock.nsecsElapsed();
+        QVERIFY2(ns >= ms * 1000000LL, qPrintable(QString::number(ns)));
+        QVERIFY2(ns < (ms + 40) * 1000000LL, qPrintable(QString::number(ns)));
+        QCOMPARE(f.state.TimerExpired, int16_t(-1));
+        QVERIFY(!f.waits.errtimer().isActive());
+        QCOMPARE(f.waits.interval(), 5000);
+    }
+
+    // The window's other timers and handlers keep running during a pause.
+    void pauseKeepsEventsRunning()
+    {
+        Fixture f;
+        int ticks = 0;
+        QTimer other;
+        other.setInterval(10);
+        connect(&other, &QTimer::timeout, &other, [&ticks] { ++ticks; });
+        other.start();
+        f.waits.Delay();
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    }
+
+    void threeOfFourBytes()
+    {
+        Fixture f;
+        f.waits.setInterval(200);
+        f.arriveAfter(20, "abc");
+        QByteArray area;
+        const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(4); });
+        QCOMPARE(area, QByteArray("    "));
+        QVERIFY(ms >= 200);
+        QCOMPARE(f.line.received, QByteArray("abc"));
+        QVERIFY(!f.waits.errtimer().isActive());
+        QCOMPARE(f.state.TimerExpired, int16_t(-1));
+    }
+
+    void fiveWaitingGiveTheOldestAtOnce()
+    {
+        Fixture f;
+        f.line.received = "vwxyz";
+        QByteArray area;
+        const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(1); });
+        QCOMPARE(area, QByteArray("v"));
+        QVERIFY2(ms < 20, qPrintable(QString::number(ms)));
+        QCOMPARE(f.line.received, QByteArray("wxyz"));
+        QVERIFY(!f.waits.errtimer().isActive());
+        QCOMPARE(f.state.TimerExpired, int16_t(0));
+    }
+
+    void bytesArrivingEndTheWait()
+    {
+        Fixture f;
+        f.arriveAfter(30, "05");
+        f.arriveAfter(60, "OK!");
+        QByteArray area;
+        const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(4); });
+        QCOMPARE(area, QByteArray("05OK"));
+        QVERIFY2(ms >= 60 && ms < 500, qPrintable(QString::number(ms)));
+        QCOMPARE(f.line.received, QByteArray("!"));
+    }
+
+    void waitForByte_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<char>("last");
+        QTest::addColumn<QByteArray>("left");
+        QTest::newRow("others first, then ACK") << QByteArray("xy\x06z") << 30 << '\x06' << QByteArray("z");
+        QTest::newRow("too late") << QByteArray("\x06") << 400 << ' ' << QByteArray();
+        QTest::newRow("only others") << QByteArray("pq") << 30 << 'q' << QByteArray();
+    }
+
+    void waitForByte()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, afterMs);
+        QFETCH(char, last);
+        QFETCH(QByteArray, left);
+        Fixture f;
+        f.waits.setInterval(200);
+        f.arriveAfter(afterMs, bytes);
+        QCOMPARE(f.waits.waitForByte('\x06'), last);
+        QVERIFY(!f.waits.errtimer().isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(f.line.received.isEmpty(), left.isEmpty() && afterMs < 200, 500);
+        if (!left.isEmpty())
+            QCOMPARE(f.line.received, left);
+    }
+
+    // A handler that pauses in the middle of a limited wait gets its full pause. The two
+    // share errtimer and TimerExpired, so the inner tick also ends the outer wait, and
+    // nothing is left running.
+    void nestedWaits()
+    {
+        Fixture f;
+        qint64 innerMs = -1;
+        QTimer::singleShot(20, Qt::PreciseTimer, [&] { innerMs = elapsedMs([&] { f.waits.Delay(); }); });
+        f.arriveAfter(400, "Z");
+        QByteArray area;
+        const qint64 outerMs = elapsedMs([&] { area = f.waits.waitForBytes(1); });
+        QVERIFY(innerMs >= 100);
+        QVERIFY2(outerMs >= 120 && outerMs < 400, qPrintable(QString::number(outerMs)));
+        QCOMPARE(area, QByteArray(" "));
+        QVERIFY(!f.waits.errtimer().isActive());
+        QCOMPARE(f.waits.interval(), 5000);
+        QTRY_COMPARE(f.line.received, QByteArray("Z"));
+    }
+
+    // Exit during a wait: this wait and every later one end at once, until rearmed.
+    void abortEndsAllWaits()
+    {
+        Fixture f;
+        QTimer::singleShot(50, Qt::PreciseTimer, [&] { f.waits.abort(); });
+        QByteArray area;
+        const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(4); });
+        QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
+        QCOMPARE(area, QByteArray("    "));
+        QVERIFY(f.waits.aborted());
+        QVERIFY(elapsedMs([&] { f.waits.Delay(); }) < 50);
+        QVERIFY(!f.waits.errtimer().isActive());
+        QCOMPARE(f.waits.interval(), 5000);
+        f.waits.rearm();
+        QVERIFY(elapsedMs([&] { f.waits.Delay10(); }) >= 10);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTimedWaits)
+#include "tst_timedwaits.moc"
