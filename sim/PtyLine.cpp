@@ -1,11 +1,159 @@
 #include "PtyLine.h"
 
-PtyLine::PtyLine(QObject *parent) : QObject(parent) {}
-PtyLine::~PtyLine() { close(); }
-bool PtyLine::open(const QString &) { return false; }
-void PtyLine::close() {}
-void PtyLine::drop() {}
-void PtyLine::write(const QByteArray &) {}
-void PtyLine::readReady() {}
-void PtyLine::writeReady() {}
-bool PtyLine::fail(const QString &) { return false; }
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+PtyLine::PtyLine(QObject *parent)
+    : QObject(parent)
+{
+}
+
+PtyLine::~PtyLine()
+{
+    close();
+}
+
+bool PtyLine::fail(const QString &what)
+{
+    m_error = what;
+    drop();
+    return false;
+}
+
+bool PtyLine::open(const QString &linkPath)
+{
+    close();
+    m_error.clear();
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0)
+        return fail(QStringLiteral("posix_openpt: ") + errnoText());
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+        return fail(QStringLiteral("grantpt/unlockpt: ") + errnoText());
+    char name[128] = {};
+    if (ptsname_r(m_master, name, sizeof name) != 0)
+        return fail(QStringLiteral("ptsname: ") + errnoText());
+    m_slavePath = QString::fromLocal8Bit(name);
+
+    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_slave < 0)
+        return fail(m_slavePath + QStringLiteral(": ") + errnoText());
+    termios tio {};
+    if (tcgetattr(m_slave, &tio) != 0)
+        return fail(m_slavePath + QStringLiteral(": tcgetattr: ") + errnoText());
+    cfmakeraw(&tio);   // above all no echo: the line discipline must not answer for the stations
+    cfsetspeed(&tio, B1200);
+    if (tcsetattr(m_slave, TCSANOW, &tio) != 0)
+        return fail(m_slavePath + QStringLiteral(": tcsetattr: ") + errnoText());
+
+    const QByteArray link = QFile::encodeName(linkPath);
+    const QFileInfo existing(linkPath);
+    if (existing.isSymLink() || existing.exists()) {
+        if (!existing.isSymLink())
+            return fail(linkPath + QStringLiteral(" exists and is not a link"));
+        ::unlink(link.constData());
+    }
+    if (::symlink(name, link.constData()) != 0)
+        return fail(linkPath + QStringLiteral(": ") + errnoText());
+    m_linkPath = linkPath;
+
+    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyLine::readReady);
+    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyLine::writeReady);
+    return true;
+}
+
+void PtyLine::close()
+{
+    if (!m_linkPath.isEmpty()) {
+        const QByteArray link = QFile::encodeName(m_linkPath);
+        char target[256] = {};
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+        if (n > 0 && QString::fromLocal8Bit(target, n) == m_slavePath)
+            ::unlink(link.constData());
+        m_linkPath.clear();
+    }
+    drop();
+}
+
+void PtyLine::drop()
+{
+    // Later, not now: drop() may run inside the notifier's own signal.
+    for (QSocketNotifier *notifier : {m_readNotifier, m_writeNotifier}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    m_readNotifier = m_writeNotifier = nullptr;
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_slave = m_master = -1;
+    m_queue.clear();
+}
+
+void PtyLine::readReady()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    const qint64 ns = nowNs();
+    if (n > 0)
+        emit bytesRead(QByteArray(buffer, n), ns);
+    // We hold the slave open, so EOF or EIO here means the line is gone; stop listening
+    // rather than be woken without end.
+    else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+        m_readNotifier->setEnabled(false);
+}
+
+void PtyLine::write(const QByteArray &bytes)
+{
+    if (m_master < 0)
+        return;
+    m_queue.append(bytes.left(std::max<qsizetype>(0, MaxQueued - m_queue.size())));
+    writeReady();
+}
+
+void PtyLine::writeReady()
+{
+    while (!m_queue.isEmpty()) {
+        const ssize_t n = ::write(m_master, m_queue.constData(), size_t(m_queue.size()));
+        if (n > 0) {
+            emit bytesWritten(m_queue.left(n), nowNs());
+            m_queue.remove(0, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            break;
+        } else {
+            m_queue.clear();
+        }
+    }
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_queue.isEmpty());
+}

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <climits>
+#include <optional>
 
 // Ways the simulated line misbehaves, for exercising the programs' failure paths.
 // A fault with a "times" count hits the first that many occurrences since the settings
@@ -55,3 +56,6 @@ struct SimSettings
 // unknown name or a bad count.
 bool applyFault(const QString &spec, SimSettings &settings, QString *error);
 QString faultHelp();
+
+// "1-8,12" -> 1..8 and 12; nothing for a malformed list or a station outside 1..32.
+std::optional<QList<int>> parseStationList(const QString &text);

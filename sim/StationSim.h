@@ -5,7 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
+#include <QRecursiveMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -71,7 +71,7 @@ signals:
     void lineDropped();
 
 private:
-    enum class Mode { Idle, Called, Downloading, Discarding, Panel };
+    enum class Mode { Idle, Called, Downloading, Discarding, Panel, Dropping };
 
     void onBytes(const QByteArray &bytes, qint64 ns);
     void takeByte(uint8_t byte, qint64 ns);
@@ -79,7 +79,8 @@ private:
     void call(int station);
     void answerClear();
     void takeStreamByte(uint8_t byte, qint64 ns);
-    void endDownload(qint64 ns);
+    void endDownload();
+    void keepDownload(DecodedDownload download);
     void abandonDownload(const QString &why);
     void takePanelByte(uint8_t byte);
     void send(const QByteArray &bytes);
@@ -88,7 +89,7 @@ private:
     void restartQuietTimer(int ms);
     bool openLine();
 
-    mutable QMutex m_mutex;          // guards the records below and the settings
+    mutable QRecursiveMutex m_mutex;          // guards the records below and the settings
     SimSettings m_settings;
     QList<TimedByte> m_received;
     QList<TimedByte> m_sent;

@@ -32,9 +32,8 @@ private:
 
     void takeRecord(qint64 ns);
     void addUnit(StreamUnit::Kind kind, int index, qint64 lastNs);
-    void takeInputRecord(const QByteArray &record);
-    void takeTailRecord(const QByteArray &record);
-    bool takeListEnd(const QByteArray &record);
+    void takeInputRecord(const QByteArray &record, qint64 ns);
+    void takeTailRecord(const QByteArray &record, qint64 ns);
     void finish();
     void fail(const QString &why);
     void checkInputCounts();
