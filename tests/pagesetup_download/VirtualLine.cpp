@@ -234,6 +234,7 @@ ScriptedStation::ScriptedStation(ScriptedLine &line, VirtualWaits &waits, int st
     callAnswers = {QByteArray::number(station).rightJustified(2, '0') + "OK"};
     line.onPut = [this](uint8_t byte) { take(byte); };
     waits.onByteWait = [this] {
+        m_streaming = false;
         for (const auto &[ms, bytes] : finalAnswer)
             m_line.arrive(ms, bytes);
     };
