@@ -94,7 +94,7 @@ std::optional<Port> portForIndex(int index, const std::string &root)
         return std::nullopt;
     // A dangling comN link still names the port: falling back to enumeration would send
     // the bytes to a device the user did not pick.
-    const std::string link = "com" + std::to_string(index + 1);
+    const std::string link = "com" + std::to_string(static_cast<long long>(index) + 1);
     struct stat info {};
     if (::lstat(link.c_str(), &info) == 0) {
         std::error_code error;

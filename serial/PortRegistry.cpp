@@ -34,10 +34,10 @@ void install(int32_t id, std::unique_ptr<SerialPort> port)
 
 void release(int32_t id)
 {
-    if (!port(id))
-        return;
-    ports[id].reset();
-    notify(id);
+    // Listeners let go of the descriptor before it closes.
+    const std::unique_ptr<SerialPort> closing = std::move(ports[id]);
+    if (closing)
+        notify(id);
 }
 
 int32_t pullReceived(int32_t id)

@@ -98,6 +98,7 @@ void TestCommDrv::noDevice_data()
     QTest::addColumn<QByteArray>("reason");
     QTest::newRow("nothing at Com 2") << 1 << QString() << QByteArray("Com 2");
     QTest::newRow("Com 0") << -1 << QString() << QByteArray("Com 0");
+    QTest::newRow("largest index") << INT32_MAX << QString() << QByteArray("Com 2147483648");
     QTest::newRow("dangling link") << 1 << QString("/nonexistent/ttyUSB9") << QByteArray("com2 (/nonexistent/ttyUSB9)");
     QTest::newRow("not a tty") << 1 << QString("/dev/null") << QByteArray("not a serial device");
 }
