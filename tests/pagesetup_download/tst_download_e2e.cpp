@@ -1,0 +1,193 @@
+// Send Data in real time over a pseudo-terminal: the real waits, serial library and
+// stream against the simulated station line, which decodes what arrived and checks
+// every pause.
+
+#include "DownloadStream.h"
+#include "ExampleConfigs.h"
+#include "SerialLine.h"
+#include "StationProgrammer.h"
+#include "StationSim.h"
+#include "StationSimThread.h"
+#include "TimedWaits.h"
+#include "TimingWaits.h"
+#include "VirtualLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using Outcome = StationProgrammer::Outcome;
+
+namespace {
+
+QByteArray trimmedBytes(const QString &text)
+{
+    QString t = text;
+    while (t.startsWith(u' '))
+        t.remove(0, 1);
+    while (t.endsWith(u' '))
+        t.chop(1);
+    return t.toLatin1();
+}
+
+} // namespace
+
+class TestDownloadEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    StationSimThread m_line;
+    CommDrvLine m_serial;
+    PagerConfig m_config;
+    SetupState m_state;
+    RecordingView m_view;
+    QList<TimingWaits::Pause> m_pauses;
+
+    bool startLine(SimSettings settings = {})
+    {
+        settings.writeReports = false;
+        return m_line.start(settings, m_dir.path(), 1);
+    }
+
+    Outcome send(PagerConfig config, int station = 5)
+    {
+        m_config = config;
+        m_state.SetStation(int16_t(station));
+        SetBaudRate(m_config, m_state, 2);
+        SetPortNumber(m_config, m_state, 1);
+        TimedWaits real(m_state, m_serial);
+        TimingWaits waits(real);
+        StationProgrammer programmer(m_config, m_state, m_serial, waits, m_view);
+        const Outcome outcome = programmer.sendData();
+        m_pauses = waits.pauses;
+        return outcome;
+    }
+
+    DecodedDownload lastDownload()
+    {
+        if (!QTest::qWaitFor([this] { return !m_line.sim()->downloads().isEmpty(); }, 3000))
+            return {};
+        return m_line.sim()->downloads().last();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_line.stop();
+        QDir::setCurrent(m_previousDir);
+    }
+
+    void cleanup()
+    {
+        m_line.stop();
+        m_view = RecordingView();
+    }
+
+    // Twelve inputs with groups and dial strings, at 9600 baud, NAKs before the clear's
+    // ACK and noise before the final one.
+    void fullDownload()
+    {
+        SimSettings settings;
+        settings.faults.clearNaks = 2;
+        settings.faults.garbageBeforeFinalAck = "\x15x";
+        QVERIFY2(startLine(settings), qPrintable(m_line.errorString()));
+        const PagerConfig config = ExampleConfigs::full(12);
+        QCOMPARE(send(config), Outcome::Sent);
+        QCOMPARE(IsPortAvailable(0), 1);
+        QVERIFY(QFile::exists(QStringLiteral("pagcfg05.dat")));
+        QCOMPARE(m_view.connectText, QStringLiteral("Page data sent to pager interface"));
+
+        const DecodedDownload d = lastDownload();
+        QVERIFY2(d.complete, qPrintable(d.problems.join(u'\n')));
+        // Every pause as long as asked on this side; the simulator's own check also sees
+        // its thread's wake-up delays on a loaded machine, so it is only reported here.
+        QCOMPARE(m_pauses.size(), 3 * 4 + 6 + 3 * 12 + 144); // three clear requests
+        QVERIFY(TimingWaits::early(m_pauses).isEmpty());
+        for (const PacingViolation &v : d.violations)
+            qInfo("simulator saw %s after %.3f ms of %d", qPrintable(v.what), v.measuredMs, v.requiredMs);
+        QCOMPARE(d.station, 5);
+        QCOMPARE(d.eprom, 1);
+        QCOMPARE(d.mode, '3');
+        QCOMPARE(d.block, '1');
+        QCOMPARE(d.alternate, QByteArray("7001"));
+        QCOMPARE(d.pagerNumbers.size(), 12);
+        for (int i = 1; i <= 12; ++i) {
+            QCOMPARE(d.pagerNumbers[i - 1], trimmedBytes(config.InputPagers[i]));
+            QCOMPARE(d.pagerTexts[i - 1], config.InputTexts[i].toLatin1());
+        }
+        QCOMPARE(d.normEmer, QByteArray("101010101010"));
+        QCOMPARE(d.groupCounts.count(3), 32);
+        QCOMPARE(d.groupPagers.value(95), QByteArray("2313"));
+        QCOMPARE(d.dialStrings.value(15), QByteArray("9,,015550115"));
+        QCOMPARE(m_line.sim()->received().first().byte, uint8_t(0x5B));
+    }
+
+    // The default record of a "1.0 X" station: the 23 bytes with tildes.
+    void oldEpromDefaults()
+    {
+        QVERIFY(startLine());
+        PagerConfig config = ExampleConfigs::savedDefaults();
+        config.EpromVersion = 0;
+        QCOMPARE(send(config, 32), Outcome::Sent);
+        const DecodedDownload d = lastDownload();
+        QVERIFY2(d.complete, qPrintable(d.problems.join(u'\n')));
+        QVERIFY(TimingWaits::early(m_pauses).isEmpty());
+        QCOMPARE(d.eprom, 0);
+        QCOMPARE(d.raw, QByteArray::fromHex("3034300d0d0d7e0d20202020202020200d7e0d310d7e0d"));
+    }
+
+    void missingFinalAck()
+    {
+        SimSettings settings;
+        settings.faults.finalAckMissing = true;
+        QVERIFY(startLine(settings));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(send(ExampleConfigs::savedDefaults()), Outcome::NotAcknowledged);
+        QVERIFY(clock.elapsed() >= 5000);
+        QCOMPARE(m_view.connectText, QStringLiteral("Error in sending data"));
+        QCOMPARE(m_view.connectColour, SendView::Colour::Failure);
+        QCOMPARE(IsPortAvailable(0), 1);
+    }
+
+    // The window's Exit in the middle of the stream: the port is closed at once and the
+    // send returns without another byte.
+    void exitDuringStream()
+    {
+        QVERIFY(startLine());
+        int32_t availableAfterExit = -1;
+        StationProgrammer *running = nullptr;
+        QTimer::singleShot(900, [&] {
+            running->closePort();
+            availableAfterExit = IsPortAvailable(0);
+        });
+        m_config = ExampleConfigs::full(8);
+        m_state.SetStation(5);
+        SetBaudRate(m_config, m_state, 0);
+        TimedWaits waits(m_state, m_serial);
+        StationProgrammer programmer(m_config, m_state, m_serial, waits, m_view);
+        running = &programmer;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(programmer.sendData(), Outcome::Aborted);
+        QVERIFY(clock.elapsed() < 1500);
+        QCOMPARE(availableAfterExit, 1);
+        const qsizetype received = m_line.sim()->received().size();
+        QTest::qWait(300);
+        QCOMPARE(m_line.sim()->received().size(), received);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDownloadEndToEnd)
+#include "tst_download_e2e.moc"
