@@ -1,6 +1,7 @@
 #include "TermText.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -61,6 +62,8 @@ void TermText::append(const QString &piece)
     end.endEditBlock();
     m_edit.setTextCursor(end);
     m_edit.ensureCursorVisible();
+    QScrollBar *bar = m_edit.verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void TermText::clear()

@@ -21,7 +21,7 @@ class Messages;
 
 // The terminal window. Constructing it runs Form_Load (opens the port); start() shows it.
 // Every character key typed anywhere in it goes to the line, except into the station box.
-class Termfrm : public QWidget, private LogonView
+class Termfrm : public QWidget, public LogonView
 {
     Q_OBJECT
 public:
@@ -43,6 +43,12 @@ public:
     void ClearCmd_Click();
     void Command1_Click();
 
+    // What the log-on shows.
+    void hideConnectinfo() override;
+    void showConnectinfo(const QString &caption, bool failure) override;
+    void message(const QString &text, const QString &reason) override;
+    void focusTermTxt() override;
+
     bool logonRunning() const { return m_logonRunning; }
     const Receiver &receiver() const { return m_receiver; }
     const ErrTimer &waits() const { return m_waits; }
@@ -62,11 +68,6 @@ private:
     void Form_KeyPress(char byte);
     void Form_Unload();
     void StaTxt_Change(const QString &text);
-
-    void hideConnectinfo() override;
-    void showConnectinfo(const QString &caption, bool failure) override;
-    void message(const QString &text, const QString &reason) override;
-    void focusTermTxt() override;
 
     TerminalState &m_state;
     SerialLine &m_line;
