@@ -25,9 +25,13 @@ class StreamDecoder;
 //   download stream that follows, answers the final ACK and writes a report;
 // - "E","N","D",CR after the answer logs on to the station's panel, which echoes what is
 //   typed, answers HELP, STATUS, INPUTS and EXIT, and prompts; NAK (Ctrl-U) or EXIT ends it.
+// A station that is not present stays silent; bytes that are no address code are ignored
+// until a station is called.
 // Event-driven (socket notifier and precise timers): it runs on the thread that owns it,
-// which may be a test's own thread, a StationSimThread, or the stationsim program.
-// The accessors for what was received are safe to call from any thread.
+// which may be a test's own thread, a StationSimThread, or the stationsim program. start(),
+// stop() and hangUp() belong to that thread; the accessors are safe from any thread.
+// Timestamps are taken when the bytes are read, so a reader kept from running (a busy
+// machine, a test thread that does not process events) shortens the gaps it measures.
 class StationSim : public QObject
 {
     Q_OBJECT
@@ -65,7 +69,9 @@ signals:
     void byteReceived(quint8 byte, qint64 ns);
     void answered(int station);                 // the four-byte answer went out
     void clearAnswered(int station, quint8 answer);
-    void downloadFinished(const DecodedDownload &download);  // once the final ACK is decided
+    // A download decoded to its end mark (the final ACK is then scheduled) or abandoned
+    // (stream not understood, silent for streamQuietLimitMs, or the line dropped).
+    void downloadFinished(const DecodedDownload &download);
     void loggedOn(int station);
     void loggedOff(int station);
     void lineDropped();

@@ -1,6 +1,7 @@
 #include "AddressCode.h"
 #include "SlaveSide.h"
 #include "StationSim.h"
+#include "StationSimThread.h"
 #include "StreamSamples.h"
 
 #include <QFileInfo>
@@ -44,6 +45,7 @@ private slots:
     void finalAcknowledgement();
     void hangUpInTheMiddleOfAStream();
     void panelAfterLogOn();
+    void runsOnItsOwnThread();
     void optionParsing();
     void commandLineTool();
 
@@ -360,6 +362,41 @@ void TestStationSim::panelAfterLogOn()
     slave.write("exit\r");
     QVERIFY(slave.read(300).endsWith("LOGGED OFF\r\n"));
     QCOMPARE(loggedOff.size(), 2);
+}
+
+// The test thread blocks outright here (no event processing): the simulator answers and
+// decodes on its own thread.
+void TestStationSim::runsOnItsOwnThread()
+{
+    StationSimThread line;
+    SimSettings settings;
+    settings.pagerStation = 9;
+    QVERIFY2(line.start(settings, m_dir->path()), qPrintable(line.errorString()));
+    QSignalSpy finished(line.sim(), &StationSim::downloadFinished);
+    SlaveSide slave(m_dir->filePath("com1"));
+    slave.write(code(9));
+    QThread::msleep(100);
+    slave.write("APG\r");
+    QThread::msleep(250);
+    for (const Piece &piece : oneGroup()) {
+        slave.write(piece.bytes);
+        if (piece.pauseMs)
+            QThread::msleep(piece.pauseMs + 3);
+    }
+    QCOMPARE(slave.read(1000, 6), QByteArray("09OK\x06\x06"));
+    QTRY_COMPARE(finished.size(), 1);
+    const DecodedDownload d = line.sim()->downloads().value(0);
+    QVERIFY(d.complete);
+    QCOMPARE(d.groupCounts.value(0), 2);
+    // No check of the pacing here: this writer does not wait for the reader, so on a busy
+    // machine a late read of one record shortens the gap measured before the next.
+    QCOMPARE(d.units.size(), 141);
+
+    const QString before = line.sim()->slavePath();
+    QVERIFY(line.hangUp());
+    QVERIFY(line.sim()->slavePath() != before);
+    line.stop();
+    QVERIFY(!QFileInfo(m_dir->filePath("com1")).isSymLink());
 }
 
 void TestStationSim::optionParsing()
