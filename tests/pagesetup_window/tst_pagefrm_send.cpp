@@ -1,0 +1,145 @@
+// "Send Data" from the window, in real time over a pseudo-terminal to the simulated station
+// line: the bytes that arrive, the status lines, and what the window holds back meanwhile.
+
+#include "Pagefrm.h"
+#include "StationSim.h"
+#include "StationSimThread.h"
+#include "WindowFixture.h"
+#include "commdrv.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+class TestPagefrmSend : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WorkingDirectory> m_dir;
+    std::unique_ptr<StationSimThread> m_sim;
+    CommDrvLine m_serial;
+    RecordedMessages m_messages;
+    std::unique_ptr<Pagefrm> m_window;
+
+    const PagefrmUi &ui() const { return m_window->ui(); }
+
+    void openWindow()
+    {
+        m_window = std::make_unique<Pagefrm>(m_serial, &m_messages);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    DecodedDownload lastDownload() const
+    {
+        if (!QTest::qWaitFor([this] { return !m_sim->sim()->downloads().isEmpty(); }, 3000))
+            return {};
+        return m_sim->sim()->downloads().last();
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<WorkingDirectory>();
+        // No machine device may ever be picked: only the comN links of this directory count.
+        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
+        m_messages = RecordedMessages();
+        SimSettings settings;
+        settings.writeReports = false;
+        m_sim = std::make_unique<StationSimThread>();
+        QVERIFY2(m_sim->start(settings, m_dir->path(), 1), qPrintable(m_sim->errorString()));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_sim.reset();
+        m_dir.reset();
+        CdrvSetDeviceRoot("");
+    }
+
+    // The defaults of a station without a file: the 23 bytes of the stream, the success
+    // text in the button-text colour, and meanwhile no second send and no station change.
+    void sendsTheDefaultsAndHoldsBackWhatWouldDisturbIt()
+    {
+        openWindow();
+        bool sendHeldBack = false;
+        bool stationHeldBack = false;
+        QTimer::singleShot(400, m_window.get(), [&] {
+            sendHeldBack = !ui().CmdSend->isEnabled();
+            ui().StaSpin->setValue(2);
+            stationHeldBack = ui().StaSpin->value() == 1 && m_window->state().StationNumber == 1;
+            ui().AltTxt->setText(QStringLiteral("77"));
+        });
+        ui().CmdSend->click();
+
+        QVERIFY(sendHeldBack);
+        QVERIFY(stationHeldBack);
+        QVERIFY(ui().CmdSend->isEnabled() && ui().StaSpin->isEnabled());
+        QVERIFY(ui().Connectinfo->isVisible());
+        QCOMPARE(ui().Connectinfo->text(), QStringLiteral("Page data sent to pager interface"));
+        QCOMPARE(ui().Connectinfo->palette().color(QPalette::WindowText),
+                 m_window->palette().color(QPalette::ButtonText));
+        QCOMPARE(ui().Sendinfo->text(), QStringLiteral(" "));
+        QVERIFY(m_messages.texts.isEmpty());
+        QVERIFY(QFile::exists(QStringLiteral("pagcfg01.dat")));
+        QCOMPARE(IsPortAvailable(0), 1);
+
+        const DecodedDownload d = lastDownload();
+        QVERIFY2(d.complete, qPrintable(d.problems.join(u'\n')));
+        QVERIFY2(d.violations.isEmpty(), qPrintable(d.toText()));
+        QCOMPARE(d.station, 1);
+        QCOMPARE(d.raw, QByteArray::fromHex("3034300d0d0d040d20202020202020200d040d310d040d"));
+        QCOMPARE(m_sim->sim()->received().first().byte, uint8_t(123));
+        // The edit made during the send waits for the next save.
+        QCOMPARE(m_window->config().AlternatePager, QStringLiteral("77"));
+    }
+
+    // Exit in the middle of the stream closes the port and the send ends at once.
+    void exitDuringASendEndsItAtOnce()
+    {
+        openWindow();
+        int32_t availableAfterExit = -1;
+        QTimer::singleShot(700, m_window.get(), [&] {
+            ui().CmdExit->click();
+            availableAfterExit = IsPortAvailable(0);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        ui().CmdSend->click();
+        QVERIFY(clock.elapsed() < 1200);
+        QCOMPARE(availableAfterExit, 1);
+        QVERIFY(!m_window->isVisible());
+        const qsizetype received = m_sim->sim()->received().size();
+        QTest::qWait(300);
+        QCOMPARE(m_sim->sim()->received().size(), received);
+    }
+
+    // A port with no device behind it: the message through the window, no status line,
+    // and the station's file written all the same.
+    void portWithoutDeviceIsReported()
+    {
+        openWindow();
+        ui().Portspin->setValue(2);
+        ui().CmdSend->click();
+        QCOMPARE(m_messages.texts, QStringList{QStringLiteral("COMM-DRV Init port error")});
+        QVERIFY(ui().Connectinfo->isHidden());
+        QVERIFY(QFile::exists(QStringLiteral("pagcfg01.dat")));
+        QCOMPARE(IsPortAvailable(0), 1);
+    }
+
+    void failuresShowInRed()
+    {
+        openWindow();
+        m_window->setConnectinfo(QStringLiteral("Error in sending data"), SendView::Colour::Failure);
+        QCOMPARE(ui().Connectinfo->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    }
+};
+
+QTEST_MAIN(TestPagefrmSend)
+#include "tst_pagefrm_send.moc"
