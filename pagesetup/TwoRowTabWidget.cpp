@@ -121,7 +121,10 @@ void TwoRowTabWidget::paintEvent(QPaintEvent *)
             tab.state |= QStyle::State_HasFocus;
         if (underMouse() && tab.rect.contains(mapFromGlobal(QCursor::pos())))
             tab.state |= QStyle::State_MouseOver;
+        // Some styles paint a selected tab well below its own box, over the page.
+        painter.setClipRect(tab.rect.adjusted(0, 0, 0, i == m_current ? 2 : 0));
         painter.drawControl(QStyle::CE_TabBarTab, tab);
+        painter.setClipping(false);
 
         if (i == m_current && hasFocus()) {
             QStyleOptionFocusRect focus;
