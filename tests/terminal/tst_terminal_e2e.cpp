@@ -1,0 +1,173 @@
+// Obrelle's window in real time over a pseudo-terminal: the real serial library, waits and
+// receive side against the simulated station line and its panel.
+
+#include "PortWatcher.h"
+#include "ScriptedLine.h"
+#include "SerialLine.h"
+#include "SiteFile.h"
+#include "StationSim.h"
+#include "StationSimThread.h"
+#include "Termfrm.h"
+#include "TerminalState.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The real library, with the moment each byte was handed to it.
+class TimedLine : public CommDrvLine
+{
+public:
+    int32_t PutByte(int32_t port, int32_t byte) override
+    {
+        sentAt.append(clock.nsecsElapsed());
+        return CommDrvLine::PutByte(port, byte);
+    }
+    QElapsedTimer clock;
+    QList<qint64> sentAt;
+};
+
+} // namespace
+
+class TestTerminalEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    StationSimThread m_line;
+    TimedLine m_serial;
+    TerminalState m_state;
+    RecordingMessages m_messages;
+    std::unique_ptr<PortWatcher> m_watcher;
+    std::unique_ptr<Termfrm> m_form;
+
+    template<typename T>
+    T *get(const char *name)
+    {
+        return m_form->findChild<T *>(QLatin1String(name));
+    }
+    QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
+
+    // The program's start-up, as main() does it.
+    void startProgram()
+    {
+        m_state = TerminalState();
+        LoadConfig(m_state);
+        m_watcher = std::make_unique<PortWatcher>(m_state.PortId);
+        m_form = std::make_unique<Termfrm>(m_state, m_serial, m_messages);
+        connect(m_watcher.get(), &PortWatcher::activity, m_form.get(), &Termfrm::portActivity);
+        m_form->start();
+    }
+
+    void logOn(int station)
+    {
+        get<QLineEdit>("StaTxt")->setText(QString::number(station));
+        get<QPushButton>("LogonCmd")->click();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QFile site(QStringLiteral("config.dat"));
+        QVERIFY(site.open(QIODevice::WriteOnly));
+        site.write("30,5,1,0,\"Site\",\"\",0,0\r\n\"\",\"\",\"\",\"\",\"Ward A\"\r\n1,2,3,4,5\r\n0,0\r\n9600,0\r\n\"\"\r\n");
+    }
+
+    void init()
+    {
+        SimSettings settings;
+        settings.writeReports = false;
+        QVERIFY2(m_line.start(settings, m_dir.path(), 1), qPrintable(m_line.errorString()));
+        m_messages = RecordingMessages();
+        m_serial.clock.start();
+        m_serial.sentAt.clear();
+        startProgram();
+        QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(" | ")));
+        QCOMPARE(IsPortAvailable(0), 0);
+        QVERIFY(get<QRadioButton>("BaudOpt(2)")->isChecked());
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_watcher.reset();
+        if (IsPortAvailable(0) == 0)
+            UnInitializePort(0);
+        m_line.stop();
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(m_previousDir); }
+
+    void logOnAndTalkToThePanel()
+    {
+        logOn(5);
+        QLabel *connectinfo = get<QLabel>("Connectinfo");
+        QVERIFY(connectinfo->isVisible());
+        QCOMPARE(connectinfo->text(), QStringLiteral("Connection established with station 5 Ward A"));
+
+        QTRY_COMPARE(m_line.sim()->received().size(), 5);
+        const QList<TimedByte> received = m_line.sim()->received();
+        const QByteArray expected("[END\r");
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(received[i].byte, uint8_t(expected[i]));
+        // Paced as sent; the simulator's thread may take a byte late, so its gaps only roughly agree.
+        QCOMPARE(m_serial.sentAt.size(), 5);
+        for (int i = 2; i < 5; ++i) {
+            QVERIFY2(m_serial.sentAt[i] - m_serial.sentAt[i - 1] >= 200'000'000, "opening sequence paced too fast");
+            QVERIFY(received[i].ns - received[i - 1].ns >= 100'000'000);
+        }
+
+        // The panel ends its lines with CR LF; the LF is drawn as a character of its own.
+        const QString lf(QChar(0x240A));
+        QTRY_VERIFY2(shown().contains("VELGRIN CONTROL PANEL - STATION 5 Ward A\n" + lf + "TYPE HELP FOR COMMANDS\n" + lf
+                                      + "STATION 05> "),
+                     qPrintable(shown()));
+        QTest::keyClicks(get<QPlainTextEdit>("TermTxt"), "status");
+        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_Return);
+        QTRY_VERIFY(shown().contains("STATION 05> status\n" + lf + "STATION 5 Ward A: NORMAL, NO ALARMS\n"));
+        QVERIFY(m_messages.texts.isEmpty());
+    }
+
+    void pulledLineThenChosenAgain()
+    {
+        logOn(5);
+        QTRY_VERIFY(shown().endsWith("STATION 05> "));
+        QVERIFY(m_line.hangUp());
+        QTRY_COMPARE(IsPortAvailable(0), 1); // the library let go of the dead line
+        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_A);
+        QCOMPARE(m_messages.texts, QStringList{"COMM-DRV Output error 1"});
+        QVERIFY(!m_messages.reasons[0].isEmpty());
+
+        get<QRadioButton>("ComOpt(0)")->click(); // the same port again opens the fresh line
+        QCOMPARE(IsPortAvailable(0), 0);
+        QCOMPARE(m_messages.texts.size(), 1);
+        logOn(12);
+        QCOMPARE(get<QLabel>("Connectinfo")->text(), QStringLiteral("Connection established with station 12 "));
+        QTRY_VERIFY(shown().endsWith("STATION 12> "));
+    }
+
+    void exitClosesThePort()
+    {
+        QSignalSpy ended(m_form.get(), &Termfrm::ended);
+        get<QPushButton>("Command1")->click();
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(IsPortAvailable(0), 1);
+    }
+};
+
+QTEST_MAIN(TestTerminalEndToEnd)
+#include "tst_terminal_e2e.moc"
