@@ -48,30 +48,29 @@ StationProgrammer::Outcome StationProgrammer::sendData()
     m_view.setConnectinfoVisible(false);
 
     Outcome outcome = Outcome::OpenFailed;
-    if (openPort()) {
-        outcome = Outcome::NoConnection;
-        if (connect()) {
-            DownloadStream(m_state, m_line, m_waits, m_view).send(*m_sending, groupPagerTotal, wideAreaTotal);
-            if (!m_waits.aborted()) {
-                const bool acknowledged = finalAcknowledgement();
-                if (!m_waits.aborted()) {
-                    outcome = acknowledged ? Outcome::Sent : Outcome::NotAcknowledged;
-                    if (acknowledged)
-                        m_view.setConnectinfo(QStringLiteral("Page data sent to pager interface"),
-                                              SendView::Colour::Normal);
-                    else
-                        m_view.setConnectinfo(QStringLiteral("Error in sending data"),
-                                              SendView::Colour::Failure);
-                    m_view.setSendinfo(QStringLiteral(" "));
-                }
-            }
-        }
-    }
+    if (openPort())
+        outcome = connect() ? download(groupPagerTotal, wideAreaTotal) : Outcome::NoConnection;
     if (m_waits.aborted())
         outcome = Outcome::Aborted;
     closingRule();
     m_sending.reset();
     return outcome;
+}
+
+StationProgrammer::Outcome StationProgrammer::download(int groupPagerTotal, int wideAreaTotal)
+{
+    DownloadStream(m_state, m_line, m_waits, m_view).send(*m_sending, groupPagerTotal, wideAreaTotal);
+    if (m_waits.aborted())
+        return Outcome::Aborted;
+    const bool acknowledged = finalAcknowledgement();
+    if (m_waits.aborted())
+        return Outcome::Aborted;
+    if (acknowledged)
+        m_view.setConnectinfo(QStringLiteral("Page data sent to pager interface"), SendView::Colour::Normal);
+    else
+        m_view.setConnectinfo(QStringLiteral("Error in sending data"), SendView::Colour::Failure);
+    m_view.setSendinfo(QStringLiteral(" "));
+    return acknowledged ? Outcome::Sent : Outcome::NotAcknowledged;
 }
 
 void StationProgrammer::closePort()

@@ -50,6 +50,7 @@ private:
     bool save();
     bool openPort();
     bool connect();
+    Outcome download(int groupPagerTotal, int wideAreaTotal);
     bool callStation();
     char requestClear();
     bool finalAcknowledgement();

@@ -146,7 +146,7 @@ VirtualWaits::VirtualWaits(VirtualClock &clock, ScriptedLine &line, SetupState &
 
 void VirtualWaits::pause(int ms)
 {
-    pauses.append({m_clock.now(), ms, m_line.sent.size()});
+    pauses.append(ms);
     m_line.trace += QStringLiteral("{%1}").arg(ms);
     const qint64 deadline = m_clock.now() + ms * VirtualClock::Ms;
     while (step(deadline)) {

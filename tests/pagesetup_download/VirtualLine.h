@@ -91,13 +91,7 @@ class VirtualWaits : public Waits
 public:
     VirtualWaits(VirtualClock &clock, ScriptedLine &line, SetupState &state);
 
-    struct Pause
-    {
-        qint64 ns;
-        int ms;
-        qsizetype afterBytes; // bytes put before it
-    };
-    QList<Pause> pauses;
+    QList<int> pauses; // ms each
     // Called as a wait for one byte begins (the station's final answer is timed from it).
     std::function<void()> onByteWait;
 

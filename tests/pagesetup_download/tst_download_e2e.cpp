@@ -133,20 +133,6 @@ private slots:
         QCOMPARE(m_line.sim()->received().first().byte, uint8_t(0x5B));
     }
 
-    // The default record of a "1.0 X" station: the 23 bytes with tildes.
-    void oldEpromDefaults()
-    {
-        QVERIFY(startLine());
-        PagerConfig config = ExampleConfigs::savedDefaults();
-        config.EpromVersion = 0;
-        QCOMPARE(send(config, 32), Outcome::Sent);
-        const DecodedDownload d = lastDownload();
-        QVERIFY2(d.complete, qPrintable(d.problems.join(u'\n')));
-        QVERIFY(TimingWaits::early(m_pauses).isEmpty());
-        QCOMPARE(d.eprom, 0);
-        QCOMPARE(d.raw, QByteArray::fromHex("3034300d0d0d7e0d20202020202020200d7e0d310d7e0d"));
-    }
-
     void missingFinalAck()
     {
         SimSettings settings;

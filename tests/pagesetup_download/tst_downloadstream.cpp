@@ -25,12 +25,10 @@ struct StreamRun
     VirtualWaits waits{clock, line, state};
     RecordingView view;
 
-    explicit StreamRun(PagerConfig config, std::function<void(StreamRun &)> before = {})
+    explicit StreamRun(PagerConfig config)
     {
         line.open = true;
         view.trace = &line.trace;
-        if (before)
-            before(*this);
         const int groups = config.CountGroupPagers();
         DownloadStream(state, line, waits, view).send(config, groups, DownloadStream::WideAreaTotal(config));
     }
@@ -55,11 +53,7 @@ struct StreamRun
         return texts;
     }
 
-    int pausesOf(int ms) const
-    {
-        return int(std::count_if(waits.pauses.begin(), waits.pauses.end(),
-                                 [ms](const VirtualWaits::Pause &p) { return p.ms == ms; }));
-    }
+    int pausesOf(int ms) const { return int(waits.pauses.count(ms)); }
 };
 
 QStringList numbered(int from, int to, const QString &message)
@@ -283,25 +277,6 @@ private slots:
         QCOMPARE(d.dialStrings.value(0), QByteArray("9,,5551234"));
     }
 
-    void wideAreaTotal_data()
-    {
-        QTest::addColumn<QStringList>("dials");
-        QTest::addColumn<int>("total");
-        QTest::newRow("never set") << QStringList{} << 0;
-        QTest::newRow("only blanks count nothing") << QStringList{QStringLiteral("   "), QString(25, u' ')} << 0;
-        QTest::newRow("outer blanks removed") << QStringList{QStringLiteral("  9,123  "), QStringLiteral("1 2")} << 8;
-    }
-
-    void wideAreaTotal()
-    {
-        QFETCH(QStringList, dials);
-        QFETCH(int, total);
-        PagerConfig config = ExampleConfigs::savedDefaults();
-        for (int k = 0; k < dials.size(); ++k)
-            config.WideAreaDial[k] = dials[k];
-        QCOMPARE(DownloadStream::WideAreaTotal(config), total);
-    }
-
     // Everything filled: each record's pause, and nothing more, as the pager interface
     // measures it.
     void fullStreamPacing()
@@ -318,16 +293,6 @@ private slots:
         QCOMPARE(run.view.sendText, QStringLiteral(" 16") + Dials);
     }
 
-    // An abort (Exit during the send) ends the stream where it is.
-    void abortEndsStream()
-    {
-        StreamRun run(ExampleConfigs::full(8), [](StreamRun &r) {
-            r.clock.at(350 * VirtualClock::Ms, [&r] { r.waits.abort(); });
-        });
-        QVERIFY(!run.line.sent.isEmpty());
-        QCOMPARE(run.line.sent.last().ns, 300 * VirtualClock::Ms);
-        QCOMPARE(run.clock.now(), 350 * VirtualClock::Ms);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDownloadStream)

@@ -1,0 +1,141 @@
+// How exact and how cheap the timed waits are, on the real timer, event loop and serial
+// library over a pseudo-terminal:
+// - Delay10 and Delay: never shorter than asked; overshoot median, 95th percentile, max;
+// - CPU time of the waiting thread against wall time;
+// - a byte written to the far end during a limited wait: how soon the wait returns it.
+// Usage: bench_waits [pauses-per-kind [bytes]]   (defaults 300 and 200)
+
+#include "PagerConfig.h"
+#include "SerialLine.h"
+#include "TimedWaits.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double threadCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3
+           + usage.ru_stime.tv_usec / 1e3;
+}
+
+struct Stats
+{
+    double min, median, p95, max;
+};
+
+Stats stats(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v.front(), v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back()};
+}
+
+void pauses(TimedWaits &waits, int nominal, int count)
+{
+    std::vector<double> overshoot;
+    int early = 0;
+    const double cpuBefore = threadCpuMs();
+    const auto wallBefore = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        const auto start = Clock::now();
+        nominal == 10 ? waits.Delay10() : waits.Delay();
+        const double took = ms(Clock::now() - start);
+        early += took < nominal;
+        overshoot.push_back(took - nominal);
+    }
+    const double wall = ms(Clock::now() - wallBefore);
+    const double cpu = threadCpuMs() - cpuBefore;
+    const Stats s = stats(overshoot);
+    std::printf("| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f%% |\n", nominal == 10 ? "Delay10" : "Delay",
+                count, early, s.min, s.median, s.p95, s.max, 100.0 * cpu / wall);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int pauseCount = argc > 1 ? std::atoi(argv[1]) : 300;
+    const int byteCount = argc > 2 ? std::atoi(argv[2]) : 200;
+
+    QTemporaryDir dir;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (!dir.isValid() || master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
+        || !QFile::link(QString::fromLocal8Bit(::ptsname(master)), dir.filePath(QStringLiteral("com1")))
+        || !QDir::setCurrent(dir.path())) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+    CommDrvLine line;
+    SetupState state;
+    if (line.InitializePort(0, 0, 0, 0, 9, 0, 1280, 512, 0) != 0 || line.SetPortCharacteristics(0, 7, 0, 3, 0, 4) != 0) {
+        std::fprintf(stderr, "cannot open com1: %s\n", line.LastError());
+        return 1;
+    }
+    TimedWaits waits(state, line);
+
+    std::printf("Pauses, overshoot in ms (CPU: the waiting thread's CPU time / wall time)\n\n");
+    std::printf("| pause | count | early | min | median | p95 | max | CPU |\n|---|---|---|---|---|---|---|---|\n");
+    pauses(waits, 10, pauseCount);
+    pauses(waits, 100, pauseCount / 3);
+
+    // A writer thread puts one byte on the far end at a random moment of each wait.
+    std::vector<double> latency;
+    std::atomic<Clock::time_point> written{};
+    std::atomic<bool> ready{false};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> delay(5, 40);
+    const double cpuBefore = threadCpuMs();
+    const auto wallBefore = Clock::now();
+    int missed = 0;
+    for (int i = 0; i < byteCount; ++i) {
+        const int afterMs = delay(random);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+            written = Clock::now();
+            ready = ::write(master, "x", 1) == 1;
+        });
+        const QByteArray got = waits.waitForBytes(1);
+        const auto taken = Clock::now();
+        writer.join();
+        if (got != "x" || !ready) {
+            ++missed;
+            continue;
+        }
+        latency.push_back(ms(taken - written.load()));
+    }
+    const double wall = ms(Clock::now() - wallBefore);
+    const double cpu = threadCpuMs() - cpuBefore;
+    line.UnInitializePort(0);
+    ::close(master);
+
+    const Stats s = stats(latency);
+    std::printf("\nA byte arriving during a limited wait: write on the far end -> wait returns, ms\n\n");
+    std::printf("| bytes | missed | min | median | p95 | max | CPU |\n|---|---|---|---|---|---|---|\n");
+    std::printf("| %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f%% |\n", byteCount, missed, s.min, s.median, s.p95,
+                s.max, 100.0 * cpu / wall);
+    return 0;
+}
