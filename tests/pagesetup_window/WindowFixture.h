@@ -11,33 +11,33 @@
 #include <QTemporaryDir>
 #include <memory>
 
+// Records the port calls the window makes itself; a send over it fails at once (no device).
 class RecordingLine : public SerialLine
 {
 public:
-    // 1: the port is closed; 0: open (a send is running).
-    int32_t availability = 1;
+    int32_t availability = 1; // 1: the port is closed; 0: open (a send is running)
     QStringList calls;
 
     int32_t IsPortAvailable(int32_t port) override { return note(QStringLiteral("IsPortAvailable(%1)").arg(port), availability); }
-    int32_t InitializePort(int32_t port, int32_t index, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return note(QStringLiteral("InitializePort(%1,%2)").arg(port).arg(index), 7);
-    }
     int32_t SetPortCharacteristics(int32_t port, int32_t baud, int32_t parity, int32_t data, int32_t stop, int32_t flow) override
     {
         return note(QStringLiteral("SetPortCharacteristics(%1,%2,%3,%4,%5,%6)").arg(port).arg(baud).arg(parity).arg(data).arg(stop).arg(flow), 0);
     }
-    int32_t SetBaud(int32_t port, int32_t baud) override { return note(QStringLiteral("SetBaud(%1,%2)").arg(port).arg(baud), 0); }
-    int32_t CdrvSetTimerResolution(int32_t port, int32_t) override { return note(QStringLiteral("CdrvSetTimerResolution(%1)").arg(port), 0); }
-    int32_t CdrvDelay(int32_t port, int32_t) override { return note(QStringLiteral("CdrvDelay(%1)").arg(port), 0); }
-    int32_t RtsOn(int32_t port) override { return note(QStringLiteral("RtsOn(%1)").arg(port), 0); }
-    int32_t FlushReceiveBuffer(int32_t port) override { return note(QStringLiteral("FlushReceiveBuffer(%1)").arg(port), 0); }
-    int32_t FlushTransmitBuffer(int32_t port) override { return note(QStringLiteral("FlushTransmitBuffer(%1)").arg(port), 0); }
-    int32_t PutByte(int32_t port, int32_t byte) override { return note(QStringLiteral("PutByte(%1,%2)").arg(port).arg(byte), 0); }
-    int32_t PutPacket(int32_t port, int32_t count, const char *) override { return note(QStringLiteral("PutPacket(%1,%2)").arg(port).arg(count), 0); }
-    int32_t BytesInReceiveBuffer(int32_t) override { return 0; }
-    int32_t GetPacket(int32_t port, int32_t count, char *) override { return note(QStringLiteral("GetPacket(%1,%2)").arg(port).arg(count), 0); }
     int32_t UnInitializePort(int32_t port) override { return note(QStringLiteral("UnInitializePort(%1)").arg(port), 0); }
+    int32_t InitializePort(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) override
+    {
+        return note(QStringLiteral("InitializePort"), 7);
+    }
+    int32_t SetBaud(int32_t, int32_t) override { return 0; }
+    int32_t CdrvSetTimerResolution(int32_t, int32_t) override { return 0; }
+    int32_t CdrvDelay(int32_t, int32_t) override { return 0; }
+    int32_t RtsOn(int32_t) override { return 0; }
+    int32_t FlushReceiveBuffer(int32_t) override { return 0; }
+    int32_t FlushTransmitBuffer(int32_t) override { return 0; }
+    int32_t PutByte(int32_t, int32_t) override { return 0; }
+    int32_t PutPacket(int32_t, int32_t, const char *) override { return 0; }
+    int32_t BytesInReceiveBuffer(int32_t) override { return 0; }
+    int32_t GetPacket(int32_t, int32_t, char *) override { return 0; }
     const char *LastError() override { return "no such device"; }
 
 private:
