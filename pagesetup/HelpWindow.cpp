@@ -1,5 +1,6 @@
 #include "HelpWindow.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -12,6 +13,8 @@ HelpWindow::HelpWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(tr("Tarnwick Help"));
+    // The setup window's small control face is not meant for reading pages of text.
+    setFont(QApplication::font());
     resize(560, 520);
 
     auto *contents = new QPushButton(tr("Contents"), this);
