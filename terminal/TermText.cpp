@@ -60,10 +60,25 @@ void TermText::append(const QString &piece)
     }
     end.insertText(text.mid(from));
     end.endEditBlock();
+    dropOldest();
     m_edit.setTextCursor(end);
     m_edit.ensureCursorVisible();
     QScrollBar *bar = m_edit.verticalScrollBar();
     bar->setValue(bar->maximum());
+}
+
+void TermText::dropOldest()
+{
+    QTextDocument *document = m_edit.document();
+    if (document->characterCount() <= MaxCharacters)
+        return;
+    // A tenth more than needed, so this happens once in a while rather than with every piece.
+    const int excess = document->characterCount() - MaxCharacters + MaxCharacters / 10;
+    const QTextBlock last = document->findBlock(excess);
+    QTextCursor top(document);
+    top.setPosition(last.next().isValid() ? last.next().position() : last.position());
+    top.setPosition(0, QTextCursor::KeepAnchor);
+    top.removeSelectedText();
 }
 
 void TermText::clear()

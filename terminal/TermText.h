@@ -10,7 +10,10 @@ class QPlainTextEdit;
 class TermText
 {
 public:
+    // The oldest lines go first once either bound is passed: 20,000 lines, or 2 million
+    // characters (at least 10,000 lines of 200 characters).
     static constexpr int MaxLines = 20000;
+    static constexpr int MaxCharacters = 2000000;
     // A line that never gets its CR continues on a new line after this many characters;
     // the area wraps long lines anyway, and one endless line would be laid out anew with
     // every piece.
@@ -27,5 +30,7 @@ public:
     static QString drawn(const QString &piece);
 
 private:
+    void dropOldest();
+
     QPlainTextEdit &m_edit;
 };

@@ -117,6 +117,10 @@ void Termfrm::createControls()
     m_command1 = place(new QPushButton(QStringLiteral("Exit"), this), "Command1", 8640, 6000, 615, 375);
     for (QPushButton *button : {m_logonCmd, m_clearCmd, m_command1})
         button->setAutoDefault(false);
+    // Space and Enter go to the line, so the buttons get keys of their own.
+    m_logonCmd->setShortcut(QKeySequence(QStringLiteral("Alt+L")));
+    m_clearCmd->setShortcut(QKeySequence(QStringLiteral("Alt+C")));
+    m_command1->setShortcut(QKeySequence(QStringLiteral("Alt+X")));
     connect(m_logonCmd, &QPushButton::clicked, this, &Termfrm::LogonCmd_Click);
     connect(m_clearCmd, &QPushButton::clicked, this, &Termfrm::ClearCmd_Click);
     connect(m_command1, &QPushButton::clicked, this, &Termfrm::Command1_Click);

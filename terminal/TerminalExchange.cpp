@@ -27,6 +27,10 @@ void TerminalExchange::take(QByteArrayView bytes)
             m_state.PendingText.clear();
         } else {
             m_state.PendingText += SingleByte::toChar(uchar(byte));
+            if (m_state.PendingText.size() >= MaxPieceLength) {
+                shown += m_state.PendingText;
+                m_state.PendingText.clear();
+            }
         }
     }
     if (bytes.back() == Cr)

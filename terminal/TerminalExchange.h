@@ -13,6 +13,9 @@ class TerminalExchange
 {
 public:
     static constexpr int QuietInterval = 100; // ms
+    // A line that never falls quiet and never ends (a device streaming without CR) is shown
+    // in pieces of this length instead of being held back without limit.
+    static constexpr int MaxPieceLength = 4096;
 
     class Output
     {

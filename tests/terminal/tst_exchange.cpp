@@ -38,6 +38,7 @@ private slots:
     void drawing();
     void appendGoesPastTheSelection();
     void historyIsBounded();
+    void historyIsBoundedInCharacters();
     void endlessLineIsBroken();
     void keys_data();
     void keys();
@@ -69,6 +70,10 @@ void TestExchange::pieces_data()
                                            << QStringList{"0:one\r\ntwo\r\n"};
     QTest::newRow("line and a start") << QList<int>{0} << QList<QByteArray>{"one\rtw"}
                                       << QStringList{"0:one\r\n", "100:tw"};
+    const QByteArray endless(TerminalExchange::MaxPieceLength + 5, 'x');
+    QTest::newRow("endless piece shown in parts")
+        << QList<int>{0, 50} << QList<QByteArray>{endless.left(10), endless.mid(10)}
+        << QStringList{"50:" + QString(TerminalExchange::MaxPieceLength, u'x'), "150:xxxxx"};
     QTest::newRow("control and high bytes are characters")
         << QList<int>{0} << QList<QByteArray>{QByteArray("\x07\x00\xe9", 3)}
         << QStringList{QStringLiteral("100:") + QChar(7) + QChar(0) + QChar(0xe9)};
@@ -157,6 +162,21 @@ void TestExchange::historyIsBounded()
     QVERIFY(edit.document()->blockCount() >= 10000);
     QCOMPARE(edit.document()->lastBlock().previous().text(), QStringLiteral("line %1").arg(TermText::MaxLines + 4999));
     QVERIFY(!edit.document()->isUndoAvailable());
+}
+
+void TestExchange::historyIsBoundedInCharacters()
+{
+    QPlainTextEdit edit;
+    TermText text(edit);
+    const QString line = QString(TermText::MaxLineLength - 10, u'x') + QStringLiteral("\r\n");
+    const int lines = TermText::MaxCharacters / TermText::MaxLineLength + 100;
+    for (int i = 0; i < lines; ++i)
+        text.append(QString::number(i) + line);
+    QVERIFY(edit.document()->characterCount() <= TermText::MaxCharacters);
+    QVERIFY(edit.document()->characterCount() >= TermText::MaxCharacters * 8 / 10);
+    QVERIFY(edit.document()->firstBlock().text().endsWith(u'x')); // whole lines went
+    QVERIFY(edit.document()->lastBlock().previous().text().startsWith(QString::number(lines - 1) + u'x'));
+    QVERIFY(edit.textCursor().atEnd());
 }
 
 void TestExchange::endlessLineIsBroken()

@@ -84,6 +84,7 @@ private slots:
 
     void receivedTextShown();
     void clearKeepsPendingText();
+    void buttonsHaveKeys();
 
     void logOn();
     void connectinfoColours();
@@ -433,6 +434,21 @@ void TestTermfrm::clearKeepsPendingText()
     QCOMPARE(QApplication::focusWidget(), w.termTxt());
     QCOMPARE(w.state.PendingText, QStringLiteral("X"));
     QTRY_COMPARE(w.termTxt()->toPlainText(), QStringLiteral("X"));
+}
+
+void TestTermfrm::buttonsHaveKeys()
+{
+    Window w;
+    Termfrm &form = w.started();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QSignalSpy ended(&form, &Termfrm::ended);
+    w.line.receive("text\r");
+    form.portActivity();
+    QTest::keyClick(w.termTxt(), Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(w.termTxt()->toPlainText().isEmpty());
+    QTest::keyClick(w.termTxt(), Qt::Key_X, Qt::AltModifier);
+    QTRY_COMPARE(ended.size(), 1);
+    QVERIFY(w.line.sent.isEmpty());
 }
 
 void TestTermfrm::logOn()
