@@ -17,15 +17,18 @@ TermText::TermText(QPlainTextEdit &edit)
     m_edit.setMaximumBlockCount(MaxLines);
 }
 
-QString TermText::drawn(const QString &piece)
+QString TermText::drawn(const QString &piece, bool atLineStart)
 {
     QString out;
     out.reserve(piece.size());
     for (qsizetype i = 0; i < piece.size(); ++i) {
         const char16_t c = piece[i].unicode();
+        const bool lineStart = out.isEmpty() ? atLineStart : out.back() == u'\n';
         if (c == u'\r' && i + 1 < piece.size() && piece[i + 1] == u'\n') {
             out += QLatin1Char('\n');
             ++i;
+        } else if (c == u'\n' && lineStart) {
+            continue;
         } else if (c == u'\t') {
             out += QChar(c);
         } else if (c < 32) {
@@ -41,8 +44,8 @@ QString TermText::drawn(const QString &piece)
 
 void TermText::append(const QString &piece)
 {
-    const QString text = drawn(piece);
     QTextDocument *document = m_edit.document();
+    const QString text = drawn(piece, document->lastBlock().length() == 1);
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
     end.beginEditBlock();

@@ -26,8 +26,9 @@ public:
     void clear();
 
     // How a piece is drawn: a line break for CR LF, TAB as itself, every other control
-    // byte (LF among them) as its visible symbol, so it adds no line of its own.
-    static QString drawn(const QString &piece);
+    // byte as its visible symbol, so that none adds a line of its own. An LF at the start of
+    // a line (the usual CR LF) is drawn as nothing; elsewhere it shows as its symbol too.
+    static QString drawn(const QString &piece, bool atLineStart);
 
 private:
     void dropOldest();

@@ -60,6 +60,14 @@ Termfrm::~Termfrm()
 
 void Termfrm::createControls()
 {
+    // The positions were laid out for 8-point MS Sans Serif; where that face is missing the
+    // desktop's sans serif stands in at the same size.
+    QFont face = font();
+    face.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), face.family()});
+    face.setPointSize(8);
+    setFont(face);
+
     m_connectinfo = place(new QLabel(QStringLiteral("Label1"), this), "Connectinfo", 120, 120, 8175, 495);
     QFont bold = m_connectinfo->font();
     bold.setFamily(QStringLiteral("MS Sans Serif"));
@@ -124,6 +132,24 @@ void Termfrm::createControls()
     connect(m_logonCmd, &QPushButton::clicked, this, &Termfrm::LogonCmd_Click);
     connect(m_clearCmd, &QPushButton::clicked, this, &Termfrm::ClearCmd_Click);
     connect(m_command1, &QPushButton::clicked, this, &Termfrm::Command1_Click);
+    fitLabels();
+}
+
+// The code labels get longer captions at start than their designed width holds, and other
+// faces run wider than the designed one: they may use the free room to their right, and
+// the station label, boxed in by the station number, the room to its left.
+void Termfrm::fitLabels()
+{
+    const int right = width() - 120 / TwipsPerPixel;
+    for (QLabel *label : {m_ascLbl, m_charLbl})
+        label->resize(right - label->x(), label->height());
+    const int needed = m_staLbl->sizeHint().width();
+    if (needed > m_staLbl->width()) {
+        const QRect designed = m_staLbl->geometry();
+        const int left = std::max(m_termTxt->geometry().right() + 8, designed.right() + 1 - needed);
+        m_staLbl->setGeometry(left, designed.y(), designed.right() + 1 - left, designed.height());
+        m_staLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
 }
 
 void Termfrm::setTabOrder()

@@ -63,6 +63,7 @@ protected:
 
 private:
     void createControls();
+    void fitLabels();
     void setTabOrder();
     void Form_Load();
     void Form_KeyPress(char byte);

@@ -110,20 +110,25 @@ void TestExchange::pieces()
 void TestExchange::drawing_data()
 {
     QTest::addColumn<QString>("piece");
+    QTest::addColumn<bool>("atLineStart");
     QTest::addColumn<QString>("drawn");
-    QTest::newRow("line break") << "OK\r\n" << "OK\n";
-    QTest::newRow("LF alone") << "\n" << QString(QChar(0x240A));
-    QTest::newRow("tab kept") << "a\tb" << "a\tb";
-    QTest::newRow("bell, NUL, DEL") << QString(QChar(7)) + QChar(0) + QChar(127)
+    const QString lf(QChar(0x240A));
+    QTest::newRow("line break") << "OK\r\n" << false << "OK\n";
+    QTest::newRow("LF after a line break") << "\n" << true << QString();
+    QTest::newRow("LF within a line") << "\n" << false << lf;
+    QTest::newRow("LF in a piece") << "A\nB\r\n\nC" << true << "A" + lf + "B\nC";
+    QTest::newRow("tab kept") << "a\tb" << false << "a\tb";
+    QTest::newRow("bell, NUL, DEL") << QString(QChar(7)) + QChar(0) + QChar(127) << true
                                     << QString(QChar(0x2407)) + QChar(0x2400) + QChar(0x2421);
-    QTest::newRow("printable and high") << QString::fromLatin1("a~\xe9") << QString::fromLatin1("a~\xe9");
+    QTest::newRow("printable and high") << QString::fromLatin1("a~\xe9") << false << QString::fromLatin1("a~\xe9");
 }
 
 void TestExchange::drawing()
 {
     QFETCH(QString, piece);
+    QFETCH(bool, atLineStart);
     QFETCH(QString, drawn);
-    QCOMPARE(TermText::drawn(piece), drawn);
+    QCOMPARE(TermText::drawn(piece, atLineStart), drawn);
 }
 
 void TestExchange::appendGoesPastTheSelection()
