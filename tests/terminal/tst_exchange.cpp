@@ -43,7 +43,6 @@ private slots:
     void keys_data();
     void keys();
 
-    void receiverShowsLineAtOnce();
     void receiverShowsPieceAfterQuiet();
     void receiverKeepsOrderOverManyTurns();
     void receiverWaitsOutALogon();
@@ -202,23 +201,13 @@ void TestExchange::keys_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("taken");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("a") << int(Qt::Key_A) << 0 << "a" << true << QByteArray("a");
-    QTest::newRow("shifted") << int(Qt::Key_BraceLeft) << int(Qt::ShiftModifier) << "{" << true << QByteArray("{");
-    QTest::newRow("enter") << int(Qt::Key_Return) << 0 << "\r" << true << QByteArray("\r");
-    QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "\r" << true << QByteArray("\r");
-    QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << "\b" << true << QByteArray("\b");
-    QTest::newRow("escape") << int(Qt::Key_Escape) << 0 << "\x1b" << true << QByteArray("\x1b");
-    QTest::newRow("ctrl a") << int(Qt::Key_A) << int(Qt::ControlModifier) << "" << true << QByteArray("\x01");
-    QTest::newRow("ctrl z") << int(Qt::Key_Z) << int(Qt::ControlModifier) << "\x1a" << true << QByteArray("\x1a");
+    QTest::newRow("ctrl letter without text") << int(Qt::Key_A) << int(Qt::ControlModifier) << "" << true
+                                              << QByteArray("\x01");
     QTest::newRow("ctrl bracket") << int(Qt::Key_BracketLeft) << int(Qt::ControlModifier) << "\x1b" << true
                                   << QByteArray("\x1b");
-    QTest::newRow("space") << int(Qt::Key_Space) << 0 << " " << true << QByteArray(" ");
     QTest::newRow("latin-1") << int(Qt::Key_Eacute) << 0 << QString::fromLatin1("\xe9") << true << QByteArray("\xe9");
     QTest::newRow("no single-byte form") << int(Qt::Key_unknown) << 0 << QString(QChar(0x20AC)) << true << QByteArray();
     QTest::newRow("tab moves focus") << int(Qt::Key_Tab) << 0 << "\t" << false << QByteArray();
-    QTest::newRow("backtab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << "" << false << QByteArray();
-    QTest::newRow("arrow") << int(Qt::Key_Left) << 0 << "" << false << QByteArray();
-    QTest::newRow("function key") << int(Qt::Key_F5) << 0 << "" << false << QByteArray();
     QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << "\x7f" << false << QByteArray();
     QTest::newRow("alt letter") << int(Qt::Key_X) << int(Qt::AltModifier) << "x" << false << QByteArray();
     QTest::newRow("ctrl digit") << int(Qt::Key_1) << int(Qt::ControlModifier) << "1" << false << QByteArray();
@@ -237,20 +226,6 @@ void TestExchange::keys()
         QCOMPARE(*result, bytes);
 }
 
-void TestExchange::receiverShowsLineAtOnce()
-{
-    TerminalState state;
-    ScriptedLine line;
-    Receiver receiver(state, line);
-    QSignalSpy shown(&receiver, &Receiver::textArrived);
-    line.receive("OK\r");
-    receiver.portActivity();
-    QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown[0][0].toString(), QStringLiteral("OK\r\n"));
-    QVERIFY(!receiver.txttimer().isActive());
-    QCOMPARE(receiver.txttimer().timerType(), Qt::PreciseTimer);
-}
-
 void TestExchange::receiverShowsPieceAfterQuiet()
 {
     TerminalState state;
@@ -267,6 +242,7 @@ void TestExchange::receiverShowsPieceAfterQuiet()
     QVERIFY2(clock.elapsed() >= 99, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(shown[0][0].toString(), QStringLiteral("OK"));
     QVERIFY(!receiver.txttimer().isActive());
+    QCOMPARE(receiver.txttimer().timerType(), Qt::PreciseTimer);
 }
 
 void TestExchange::receiverKeepsOrderOverManyTurns()
@@ -309,16 +285,6 @@ void TestExchange::receiverWaitsOutALogon()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0][0].toString(), QStringLiteral("ABCD\r\n"));
 
-    receiver.setSuspended(true);
-    line.receive("E");
-    receiver.setSuspended(false);
-    QVERIFY(shown.wait(2000));
-    receiver.setSuspended(true);
-    line.receive("F");
-    receiver.portActivity();
-    receiver.setSuspended(false);
-    QCOMPARE(shown.size(), 2);
-    QCOMPARE(shown[1][0].toString(), QStringLiteral("E"));
 }
 
 QTEST_MAIN(TestExchange)

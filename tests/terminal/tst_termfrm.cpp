@@ -385,9 +385,6 @@ void TestTermfrm::stationLabels_data()
     QTest::newRow("5") << "5" << 91 << "[";
     QTest::newRow("32") << "32" << 118 << "v";
     QTest::newRow("empty") << "" << 122 << "z";
-    QTest::newRow("letters") << "ab" << 122 << "z";
-    QTest::newRow("half to even") << ".5" << 122 << "z";
-    QTest::newRow("-9") << "-9" << 113 << "q";
     QTest::newRow("99") << "99" << 185 << QString(QChar(185));
 }
 
