@@ -46,7 +46,11 @@ Termfrm::Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWi
     setWindowTitle(QStringLiteral("Velgrin Terminal Program 1.10"));
     // The controls reach 9495 twips across and 6375 down.
     setFixedSize(9735 / TwipsPerPixel, 6615 / TwipsPerPixel);
-    createControls();
+    createTerminalArea();
+    createStationControls();
+    createOptions();
+    createButtons();
+    fitLabels();
     setTabOrder();
     connect(&m_receiver, &Receiver::textArrived, this, [this](const QString &piece) { m_termText->append(piece); });
     qApp->installEventFilter(this);
@@ -58,7 +62,7 @@ Termfrm::~Termfrm()
     qApp->removeEventFilter(this);
 }
 
-void Termfrm::createControls()
+void Termfrm::createTerminalArea()
 {
     // The positions were laid out for 8-point MS Sans Serif; where that face is missing the
     // desktop's sans serif stands in at the same size.
@@ -70,7 +74,6 @@ void Termfrm::createControls()
 
     m_connectinfo = place(new QLabel(QStringLiteral("Label1"), this), "Connectinfo", 120, 120, 8175, 495);
     QFont bold = m_connectinfo->font();
-    bold.setFamily(QStringLiteral("MS Sans Serif"));
     bold.setPointSize(12);
     bold.setBold(true);
     m_connectinfo->setFont(bold);
@@ -87,7 +90,10 @@ void Termfrm::createControls()
     m_termTxt->setAccessibleDescription(
         QStringLiteral("What the station sends. Keys typed here go to the station."));
     m_termText = std::make_unique<TermText>(*m_termTxt);
+}
 
+void Termfrm::createStationControls()
+{
     m_ascLbl = place(new QLabel(QStringLiteral("Ascii value of station code is"), this), "AscLbl", 6600, 840, 2775, 255);
     m_charLbl = place(new QLabel(QStringLiteral("Character is {"), this), "CharLbl", 6600, 1200, 1215, 255);
     m_staLbl = place(new QLabel(QStringLiteral("Enter Station Number:"), this), "StaLbl", 6600, 1920, 1695, 255);
@@ -96,15 +102,16 @@ void Termfrm::createControls()
     m_staTxt->setAccessibleName(QStringLiteral("Station number"));
     m_staLbl->setBuddy(m_staTxt);
     connect(m_staTxt, &QLineEdit::textChanged, this, &Termfrm::StaTxt_Change);
+}
 
+void Termfrm::createOptions()
+{
     m_comframe = place(new QGroupBox(QStringLiteral("Com port"), this), "Comframe", 6600, 2520, 2895, 855);
     m_comOpt[0] = place(new QRadioButton(QStringLiteral("Com 1"), m_comframe), "ComOpt(0)", 360, 360, 855, 255);
     m_comOpt[1] = place(new QRadioButton(QStringLiteral("Com 2"), m_comframe), "ComOpt(1)", 1560, 360, 975, 255);
     m_comGroup = new QButtonGroup(this);
-    for (int i = 0; i < 2; ++i) {
-        m_comOpt[i]->setAccessibleName(QStringLiteral("Com port %1").arg(i + 1));
+    for (int i = 0; i < 2; ++i)
         m_comGroup->addButton(m_comOpt[i], i);
-    }
     connect(m_comGroup, &QButtonGroup::idClicked, this, [this](int id) { ComOpt_Click(int16_t(id)); });
 
     m_bdFrame = place(new QGroupBox(QStringLiteral("Baud Rate"), this), "BdFrame", 6360, 3720, 3135, 855);
@@ -119,7 +126,10 @@ void Termfrm::createControls()
     for (int i = 0; i < 3; ++i)
         m_baudGroup->addButton(m_baudOpt[i], i);
     connect(m_baudGroup, &QButtonGroup::idClicked, this, [this](int id) { BaudOpt_Click(int16_t(id)); });
+}
 
+void Termfrm::createButtons()
+{
     m_logonCmd = place(new QPushButton(QStringLiteral("Log On to Station"), this), "LogonCmd", 7320, 5160, 1575, 375);
     m_clearCmd = place(new QPushButton(QStringLiteral("Clear Window"), this), "ClearCmd", 6840, 6000, 1215, 375);
     m_command1 = place(new QPushButton(QStringLiteral("Exit"), this), "Command1", 8640, 6000, 615, 375);
@@ -132,7 +142,6 @@ void Termfrm::createControls()
     connect(m_logonCmd, &QPushButton::clicked, this, &Termfrm::LogonCmd_Click);
     connect(m_clearCmd, &QPushButton::clicked, this, &Termfrm::ClearCmd_Click);
     connect(m_command1, &QPushButton::clicked, this, &Termfrm::Command1_Click);
-    fitLabels();
 }
 
 // The code labels get longer captions at start than their designed width holds, and other

@@ -62,7 +62,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createControls();
+    void createTerminalArea();
+    void createStationControls();
+    void createOptions();
+    void createButtons();
     void fitLabels();
     void setTabOrder();
     void Form_Load();
