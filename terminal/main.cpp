@@ -6,12 +6,16 @@
 #include "TerminalState.h"
 
 #include <QApplication>
+#include <QIcon>
 
 // Obrelle, the station terminal: reads "config.dat" from the working directory, opens the
 // port, and runs until Exit or the close box.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Obrelle"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("obrelle"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("obrelle")));
     TerminalState state;
     const SiteFileResult site = LoadConfig(state);
     if (!site.problem.isEmpty())
