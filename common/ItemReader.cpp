@@ -64,17 +64,15 @@ void ItemReader::skipSeparator()
 
 std::optional<QString> ItemReader::readText()
 {
-    if (failed())
-        return std::nullopt;
-    skipBlanks();
-    if (peek() == EndOfInput) {
-        fail(QStringLiteral("ends early"));
-        return std::nullopt;
-    }
-    return peek() == '"' ? readQuoted() : readBare(false);
+    return readItem(false);
 }
 
 std::optional<QString> ItemReader::readNumber()
+{
+    return readItem(true);
+}
+
+std::optional<QString> ItemReader::readItem(bool blankEnds)
 {
     if (failed())
         return std::nullopt;
@@ -83,7 +81,13 @@ std::optional<QString> ItemReader::readNumber()
         fail(QStringLiteral("ends early"));
         return std::nullopt;
     }
-    return peek() == '"' ? readQuoted() : readBare(true);
+    return peek() == '"' ? readQuoted() : readBare(blankEnds);
+}
+
+std::nullopt_t ItemReader::tooLong()
+{
+    fail(QStringLiteral("holds an item longer than %1 characters").arg(MaxItemLength));
+    return std::nullopt;
 }
 
 std::optional<QString> ItemReader::readQuoted()
@@ -93,10 +97,8 @@ std::optional<QString> ItemReader::readQuoted()
     for (int c = peek(); c != '"'; c = peek()) {
         if (c == EndOfInput)
             break;
-        if (item.size() >= MaxItemLength) {
-            fail(QStringLiteral("holds an item longer than %1 characters").arg(MaxItemLength));
-            return std::nullopt;
-        }
+        if (item.size() >= MaxItemLength)
+            return tooLong();
         item.append(char(c));
         advance();
     }
@@ -104,10 +106,8 @@ std::optional<QString> ItemReader::readQuoted()
         advance();
     qsizetype skipped = 0;
     while (!atSeparator()) {
-        if (++skipped > MaxItemLength) {
-            fail(QStringLiteral("holds an item longer than %1 characters").arg(MaxItemLength));
-            return std::nullopt;
-        }
+        if (++skipped > MaxItemLength)
+            return tooLong();
         advance();
     }
     skipSeparator();
@@ -118,10 +118,8 @@ std::optional<QString> ItemReader::readBare(bool blankEnds)
 {
     QByteArray item;
     while (!atSeparator() && !(blankEnds && peek() == ' ')) {
-        if (item.size() >= MaxItemLength) {
-            fail(QStringLiteral("holds an item longer than %1 characters").arg(MaxItemLength));
-            return std::nullopt;
-        }
+        if (item.size() >= MaxItemLength)
+            return tooLong();
         item.append(char(peek()));
         advance();
     }

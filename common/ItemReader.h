@@ -34,6 +34,8 @@ private:
     int peek();
     void advance() { ++m_pos; }
     bool fail(const QString &why);
+    std::nullopt_t tooLong();
+    std::optional<QString> readItem(bool blankEnds);
     void skipBlanks();
     bool atSeparator();
     void skipSeparator();
