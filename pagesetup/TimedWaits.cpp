@@ -82,7 +82,10 @@ char TimedWaits::waitForByte(char wanted)
     while (waiting() && last != wanted) {
         processEvents(mayWait);
         mayWait = true;
-        while (last != wanted && (m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId)) >= 1)
+        // Only the bytes counted now: on a line that never falls quiet, reading on until it
+        // does would keep errtimer's tick, and so the limit, from ever being seen.
+        m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId);
+        for (int32_t count = m_state.PortResult; count > 0 && last != wanted; --count)
             m_state.PortResult = m_line.GetPacket(m_state.PortId, 1, &last);
     }
     m_errtimer.stop();
