@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -92,13 +93,15 @@ private:
     bool m_rangeNoted = false;
 };
 
-// How many input entries each block of the file holds, however large the count is.
+// How many input entries each block of the file holds. The count is a 16-bit number; a
+// larger one is damage, and reading and dropping three times that many items would hold
+// the window for minutes on a large file.
 long long fileInputCount(const QString &inputCount)
 {
     const double n = std::nearbyint(NumberText::numericValue(inputCount));
     if (!(n > 0))
         return 0;
-    return n > 1e15 ? (long long)1e15 : (long long)n;
+    return n > INT16_MAX ? INT16_MAX : (long long)n;
 }
 
 void readInputBlocks(PagerConfig &config, FieldReader &in, QStringList &problems)

@@ -47,6 +47,12 @@ inline QByteArray readAll(const QString &name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+inline QByteArray readHead(const QString &name, qint64 size)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
+}
+
 inline bool writeAll(const QString &name, const QByteArray &bytes)
 {
     QFile file(name);

@@ -1,0 +1,205 @@
+// Obrelle over a pseudo-terminal when the far end vanishes while it is logged on, and when
+// "config.dat" is damaged, empty or enormous: the program goes on without spinning, lets go
+// of the dead line, opens the port again when it is chosen, and never reads a huge file whole.
+
+#include "FaultFixture.h"
+#include "Messages.h"
+#include "PortWatcher.h"
+#include "SerialLine.h"
+#include "SiteFile.h"
+#include "StationSim.h"
+#include "StationSimThread.h"
+#include "Termfrm.h"
+#include "TerminalState.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class RecordingMessages : public Messages
+{
+public:
+    void show(const QString &text, const QString &) override { texts.append(text); }
+    QStringList texts;
+};
+
+const QByteArray SiteFields("30,5,1,0,\"Site\",\"\",0,0\r\n\"\",\"\",\"\",\"\",\"Ward A\"\r\n1,2,3,4,5\r\n0,0\r\n9600,0\r\n");
+const QByteArray SiteText = SiteFields + "\"\"\r\n";
+constexpr qint64 Enormous = 300LL * 1024 * 1024;
+
+} // namespace
+
+class TestTerminalFaults : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Faults::WorkingDirectory> m_dir;
+    std::unique_ptr<StationSimThread> m_line;
+    CommDrvLine m_serial;
+    TerminalState m_state;
+    RecordingMessages m_messages;
+    std::unique_ptr<PortWatcher> m_watcher;
+    std::unique_ptr<Termfrm> m_form;
+    SiteFileResult m_site;
+    qint64 m_loadMs = -1;
+    qint64 m_loadPeakKb = -1;
+
+    template<typename T>
+    T *get(const char *name)
+    {
+        return m_form->findChild<T *>(QLatin1String(name));
+    }
+    QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
+
+    // The program's start-up as main() does it, with the time and the memory the site file took.
+    void startProgram()
+    {
+        m_state = TerminalState();
+        Faults::resetPeakMemory();
+        const qint64 sizeBefore = Faults::statusKb("VmRSS");
+        QElapsedTimer clock;
+        clock.start();
+        m_site = LoadConfig(m_state);
+        m_loadMs = clock.elapsed();
+        m_loadPeakKb = Faults::statusKb("VmHWM") - sizeBefore;
+        m_watcher = std::make_unique<PortWatcher>(m_state.PortId);
+        m_form = std::make_unique<Termfrm>(m_state, m_serial, m_messages);
+        connect(m_watcher.get(), &PortWatcher::activity, m_form.get(), &Termfrm::portActivity);
+        m_form->start();
+    }
+
+    // A key typed in the terminal area reaches the simulated line.
+    bool keyReachesTheLine(char key)
+    {
+        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), key);
+        return QTest::qWaitFor([&] {
+            const QList<TimedByte> received = m_line->sim()->received();
+            return !received.isEmpty() && received.last().byte == uint8_t(key);
+        }, 3000);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<Faults::WorkingDirectory>();
+        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
+        m_messages = RecordingMessages();
+        m_line = std::make_unique<StationSimThread>();
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_watcher.reset();
+        if (IsPortAvailable(0) == 0)
+            UnInitializePort(0);
+        m_line.reset();
+        m_dir.reset();
+        CdrvSetDeviceRoot("");
+    }
+
+    // The station's side drops while the panel is talking. The window keeps sleeping between
+    // events (a notifier left on the dead descriptor would fire without end), the library
+    // lets go of the line by itself, and choosing the port again opens the fresh line.
+    void farEndVanishesWhileLoggedOn()
+    {
+        QVERIFY(Faults::writeAll(QStringLiteral("config.dat"), SiteText));
+        SimSettings settings;
+        settings.writeReports = false;
+        QVERIFY2(m_line->start(settings, m_dir->path(), 1), qPrintable(m_line->errorString()));
+        startProgram();
+        QCOMPARE(IsPortAvailable(0), 0);
+        get<QLineEdit>("StaTxt")->setText(QStringLiteral("5"));
+        get<QPushButton>("LogonCmd")->click();
+        QTRY_VERIFY(shown().endsWith(QLatin1String("STATION 05> ")));
+
+        QVERIFY(m_line->hangUp());
+        Faults::WakeCounter wakes;
+        const qint64 cpuBefore = Faults::processCpuMs();
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop idle;
+        QTimer::singleShot(1000, &idle, &QEventLoop::quit);
+        idle.exec();
+        const qint64 elapsed = clock.elapsed();
+        const qint64 cpu = Faults::processCpuMs() - cpuBefore;
+
+        qInfo("after the hang-up: %lld ms CPU and %d wake-ups in %lld ms", cpu, wakes.wakes(), elapsed);
+        QVERIFY2(elapsed < 3000, qPrintable(QString::number(elapsed)));
+        QVERIFY2(cpu < 400, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(elapsed)));
+        QVERIFY2(wakes.wakes() < 200, qPrintable(QStringLiteral("%1 wake-ups in %2 ms").arg(wakes.wakes()).arg(elapsed)));
+        QCOMPARE(CdrvReceiveDescriptor(0), -1);
+        QVERIFY(m_messages.texts.isEmpty());
+        get<QPushButton>("ClearCmd")->click();
+        QVERIFY(shown().isEmpty());
+
+        get<QRadioButton>("ComOpt(0)")->click();
+        QCOMPARE(IsPortAvailable(0), 0);
+        QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
+        QVERIFY(keyReachesTheLine('x'));
+    }
+
+    void damagedSiteFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<int>("layout"); // 0: as given; 1: then zero bytes; 2: then empty lines
+        QTest::addColumn<int>("baudOption");
+        QTest::addColumn<bool>("problem");
+
+        QRandomGenerator random(11);
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        for (char &b : noise)
+            b = char(random.bounded(256));
+        QTest::newRow("binary garbage") << noise << 0 << 0 << true;
+        QTest::newRow("empty") << QByteArray() << 0 << 0 << true;
+        QTest::newRow("300 MB, one endless line") << SiteFields << 1 << 2 << true;
+        QTest::newRow("300 MB of lines after the fields") << SiteText << 2 << 2 << false;
+    }
+
+    // What could be read is used, the rest keeps its defaults; the window comes up, the port
+    // opens and works; the file is read in pieces, quickly, and left as it was.
+    void damagedSiteFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, layout);
+        QFETCH(int, baudOption);
+        QFETCH(bool, problem);
+        const QString name = QStringLiteral("config.dat");
+        if (layout == 0)
+            QVERIFY(Faults::writeAll(name, contents));
+        else if (layout == 1)
+            QVERIFY(Faults::writeSparse(name, contents, Enormous));
+        else
+            QVERIFY(Faults::writeManyLines(name, contents, Enormous));
+        const qint64 size = QFileInfo(name).size();
+        SimSettings settings;
+        settings.writeReports = false;
+        QVERIFY(m_line->start(settings, m_dir->path(), 1));
+
+        startProgram();
+        qInfo("%lld bytes read in %lld ms, peak %lld kB above the size before", size, m_loadMs, m_loadPeakKb);
+        QVERIFY2(m_loadMs < 5000, qPrintable(QStringLiteral("%1 ms").arg(m_loadMs)));
+        QVERIFY2(m_loadPeakKb < 64 * 1024, qPrintable(QStringLiteral("%1 kB more at the peak").arg(m_loadPeakKb)));
+        QCOMPARE(!m_site.problem.isEmpty(), problem);
+        QVERIFY(m_form->isVisible());
+        QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
+        QVERIFY(get<QRadioButton>("ComOpt(0)")->isChecked());
+        QVERIFY(get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(baudOption)))->isChecked());
+        QCOMPARE(IsPortAvailable(0), 0);
+        QVERIFY(keyReachesTheLine('x'));
+        QCOMPARE(QFileInfo(name).size(), size);
+        QCOMPARE(Faults::readHead(name, contents.size()), contents);
+    }
+};
+
+QTEST_MAIN(TestTerminalFaults)
+#include "tst_faults_terminal.moc"
