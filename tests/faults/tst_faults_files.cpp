@@ -137,6 +137,7 @@ private slots:
             }
 
             ui().SaveCmd->click();
+            qInfo("%s / %s", qPrintable(m_messages.texts.value(0)), qPrintable(m_messages.details.value(0)));
             QCOMPARE(m_messages.texts, QStringList{QStringLiteral("Could not save pagcfg01.dat.")});
             QVERIFY2(m_messages.details.value(0).startsWith(FileName) && m_messages.details.value(0).contains(reason),
                      qPrintable(m_messages.details.value(0)));
