@@ -4,7 +4,15 @@
 
 namespace {
 constexpr qint64 ChunkSize = 64 * 1024;
+
+ItemReader::StopSet stopSet(const char *bytes)
+{
+    ItemReader::StopSet set{};
+    for (; *bytes; ++bytes)
+        set[static_cast<unsigned char>(*bytes)] = true;
+    return set;
 }
+} // namespace
 
 ItemReader::ItemReader(QIODevice &source)
     : m_source(source)
@@ -90,39 +98,50 @@ std::nullopt_t ItemReader::tooLong()
     return std::nullopt;
 }
 
+bool ItemReader::takeUntil(const StopSet &stops, QByteArray *item)
+{
+    qsizetype taken = 0;
+    while (peek() != EndOfInput) {
+        const char *data = m_buffer.constData();
+        qsizetype end = m_pos;
+        while (end < m_buffer.size() && !stops[static_cast<unsigned char>(data[end])])
+            ++end;
+        const qsizetype run = end - m_pos;
+        if (taken + run > MaxItemLength)
+            return false;
+        if (item)
+            item->append(data + m_pos, run);
+        taken += run;
+        m_pos = end;
+        if (end < m_buffer.size())
+            return true;
+    }
+    return true;
+}
+
 std::optional<QString> ItemReader::readQuoted()
 {
+    static const StopSet quote = stopSet("\"");
+    static const StopSet lineOrComma = stopSet(",\r\n");
     advance();
     QByteArray item;
-    for (int c = peek(); c != '"'; c = peek()) {
-        if (c == EndOfInput)
-            break;
-        if (item.size() >= MaxItemLength)
-            return tooLong();
-        item.append(char(c));
-        advance();
-    }
+    if (!takeUntil(quote, &item))
+        return tooLong();
     if (peek() == '"')
         advance();
-    qsizetype skipped = 0;
-    while (!atSeparator()) {
-        if (++skipped > MaxItemLength)
-            return tooLong();
-        advance();
-    }
+    if (!takeUntil(lineOrComma, nullptr))
+        return tooLong();
     skipSeparator();
     return SingleByte::toText(item);
 }
 
 std::optional<QString> ItemReader::readBare(bool blankEnds)
 {
+    static const StopSet text = stopSet(",\r\n");
+    static const StopSet number = stopSet(",\r\n ");
     QByteArray item;
-    while (!atSeparator() && !(blankEnds && peek() == ' ')) {
-        if (item.size() >= MaxItemLength)
-            return tooLong();
-        item.append(char(peek()));
-        advance();
-    }
+    if (!takeUntil(blankEnds ? number : text, &item))
+        return tooLong();
     if (blankEnds)
         skipBlanks();
     if (atSeparator())

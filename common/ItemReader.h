@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <array>
 #include <optional>
 
 // Reads comma- and line-separated items from a text file, the way the station files and
@@ -28,6 +29,8 @@ public:
     bool failed() const { return !m_problem.isEmpty(); }
     QString problem() const { return m_problem; }
 
+    using StopSet = std::array<bool, 256>;
+
 private:
     enum : int { EndOfInput = -1 };
 
@@ -39,6 +42,8 @@ private:
     void skipBlanks();
     bool atSeparator();
     void skipSeparator();
+    // Takes bytes up to the first one in stops, a chunk at a time; false past MaxItemLength.
+    bool takeUntil(const StopSet &stops, QByteArray *item);
     std::optional<QString> readQuoted();
     std::optional<QString> readBare(bool blankEnds);
 
