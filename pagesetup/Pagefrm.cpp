@@ -96,7 +96,7 @@ void Pagefrm::connectRules()
     connect(ui.WideSpin, &QSpinBox::valueChanged, this, &Pagefrm::WideSpin_Change);
 
     // Fields written bare in the station file may not hold what would split or unquote them.
-    const auto bare = [this](QLineEdit *box, std::optional<double> ceiling = std::nullopt) {
+    const auto bare = [](QLineEdit *box, std::optional<double> ceiling = std::nullopt) {
         box->setValidator(new FieldValidator(FieldValidator::Form::Bare, box, ceiling));
     };
     bare(ui.NumInpTxt, double(PagerConfig::MaxInputs));
@@ -423,7 +423,7 @@ void Pagefrm::SaveCmd_Click()
 // The save aligns pager texts and moves group pagers up; the boxes then show what is held.
 ConfigFile::SaveResult Pagefrm::save(PagerConfig &config, const QString &fileName)
 {
-    const ConfigFile::SaveResult saved = ConfigFile::save(config, fileName);
+    ConfigFile::SaveResult saved = ConfigFile::save(config, fileName);
     refreshShownEntries();
     return saved;
 }

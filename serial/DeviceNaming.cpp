@@ -67,7 +67,8 @@ std::vector<std::string> presentDevices(const std::string &root)
     const std::vector<std::string> consoles = activeConsoles(root);
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto &entry : fs::directory_iterator(root + "/dev", error))
+    const std::string dev = root + "/dev/";
+    for (const auto &entry : fs::directory_iterator(dev, error))
         names.push_back(entry.path().filename().string());
 
     std::vector<std::string> devices;
@@ -83,7 +84,7 @@ std::vector<std::string> presentDevices(const std::string &root)
         }
         std::sort(found.begin(), found.end());
         for (const auto &[number, name] : found)
-            devices.push_back(root + "/dev/" + name);
+            devices.push_back(dev + name);
     }
     return devices;
 }
@@ -112,9 +113,10 @@ bool isConsole(const std::string &path, const std::string &root)
     struct stat target {};
     if (::stat(path.c_str(), &target) != 0)
         return false;
+    const std::string dev = root + "/dev/";
     for (const std::string &name : activeConsoles(root)) {
         struct stat console {};
-        if (::stat((root + "/dev/" + name).c_str(), &console) == 0 && sameFile(target, console))
+        if (::stat((dev + name).c_str(), &console) == 0 && sameFile(target, console))
             return true;
     }
     return false;

@@ -68,6 +68,7 @@ void notify(int32_t id)
 {
     // A listener may add or remove listeners while it runs.
     std::vector<int> handles;
+    handles.reserve(listeners.size());
     for (const auto &entry : listeners)
         handles.push_back(entry.first);
     for (int handle : handles) {

@@ -170,7 +170,7 @@ int32_t SerialPort::write(const char *data, size_t count)
     // so the wait below only runs on a stalled line; it allows ten byte times at 1200 baud
     // per byte and then gives up rather than freeze the window.
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + 1s + milliseconds(10 * count);
+    const auto deadline = steady_clock::now() + seconds(1) + milliseconds(10 * count);
     size_t done = 0;
     while (done < count) {
         const ssize_t put = ::write(m_fd, data + done, count - done);

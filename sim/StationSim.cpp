@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -216,7 +217,7 @@ void StationSim::resetSession()
 void StationSim::later(int ms, std::function<void()> action)
 {
     const quint64 generation = m_generation;
-    QTimer::singleShot(std::max(ms, 0), Qt::PreciseTimer, this, [this, generation, action] {
+    QTimer::singleShot(std::max(ms, 0), Qt::PreciseTimer, this, [this, generation, action = std::move(action)] {
         const QMutexLocker lock(&m_mutex);
         if (generation == m_generation && m_line && m_line->isOpen())
             action();

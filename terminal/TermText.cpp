@@ -29,9 +29,7 @@ QString TermText::drawn(const QString &piece, bool atLineStart)
             ++i;
         } else if (c == u'\n' && lineStart) {
             continue;
-        } else if (c == u'\t') {
-            out += QChar(c);
-        } else if (c < 32) {
+        } else if (c < 32 && c != u'\t') {
             out += QChar(char16_t(ControlPictures + c));
         } else if (c == 127) {
             out += QChar(char16_t(0x2421));

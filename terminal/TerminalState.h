@@ -27,6 +27,6 @@ struct TerminalState
     // Empty for a number the names table does not hold.
     QString stationName(int station) const
     {
-        return station >= 0 && station <= MaxStation ? StationNames[size_t(station)] : QString();
+        return station >= 0 && size_t(station) < StationNames.size() ? StationNames[size_t(station)] : QString();
     }
 };

@@ -306,7 +306,7 @@ int main(int argc, char *argv[])
         for (int i = 0; i < rate * seconds / lineLength; ++i)
             stream += idOf('S', i) + " " + QByteArray(lineLength - 11, char('a' + i % 26)) + "\r\n";
         // The first key event makes the keyboard device; that belongs on the window's thread.
-        QKeyEvent(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier, QStringLiteral("k"));
+        QKeyEvent(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier, QStringLiteral("k")); // NOLINT(bugprone-unused-raii): made only for that side effect
         QList<qint64> keysPostedAt;
         station.keysAt.clear();
         QTimer pacer;
@@ -364,8 +364,8 @@ int main(int argc, char *argv[])
             }
             runFor(1);
             if (receivedBytes - start >= nextMark) {
-                std::printf(nextMark % (2 * 1024 * 1024) == 0 ? ", %lld MB %ld" : "", static_cast<long long>(nextMark >> 20),
-                            residentKiB());
+                if (nextMark % (2 * 1024 * 1024) == 0)
+                    std::printf(", %lld MB %ld", static_cast<long long>(nextMark >> 20), residentKiB());
                 nextMark += 1024 * 1024;
             }
         }

@@ -229,9 +229,8 @@ void RecordingView::showMessage(const QString &text, const QString &reason)
 }
 
 ScriptedStation::ScriptedStation(ScriptedLine &line, VirtualWaits &waits, int station)
-    : m_line(line), m_code(addressCode(station))
+    : callAnswers{QByteArray::number(station).rightJustified(2, '0') + "OK"}, m_line(line), m_code(addressCode(station))
 {
-    callAnswers = {QByteArray::number(station).rightJustified(2, '0') + "OK"};
     line.onPut = [this](uint8_t byte) { take(byte); };
     waits.onByteWait = [this] {
         m_streaming = false;

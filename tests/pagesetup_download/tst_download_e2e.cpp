@@ -53,7 +53,7 @@ class TestDownloadEndToEnd : public QObject
         return m_line.start(settings, m_dir.path(), 1);
     }
 
-    Outcome send(PagerConfig config, int station = 5)
+    Outcome send(const PagerConfig &config, int station = 5)
     {
         m_config = config;
         m_state.SetStation(int16_t(station));
