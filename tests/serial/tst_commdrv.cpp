@@ -51,6 +51,7 @@ private slots:
     void exclusiveOpen();
     void permissionDenied();
     void flushes();
+    void stalledLineGivesUp();
     void hangUpReleasesPort();
     void pseudoTerminalQuirksTolerated();
 
@@ -257,6 +258,31 @@ void TestCommDrv::flushes()
     QCOMPARE(FlushTransmitBuffer(0), 0);
     QCOMPARE(PutByte(0, 'Z'), 0);
     QCOMPARE(m_line->receive(1), QByteArray("Z"));
+}
+
+// A far end that takes no more bytes must not hold the caller: the write gives up after its
+// time and says so, and the port works again once the line drains.
+void TestCommDrv::stalledLineGivesUp()
+{
+    QCOMPARE(openPort(), 0);
+    const QByteArray chunk(64, 'q');
+    int32_t result = 0;
+    qint64 sent = 0;
+    QElapsedTimer clock;
+    while (result == 0 && sent < 4 * 1024 * 1024) {
+        clock.start();
+        result = PutPacket(0, static_cast<int32_t>(chunk.size()), chunk.constData());
+        sent += chunk.size();
+    }
+    QCOMPARE(result, CdrvIoError);
+    QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 5000, QByteArray::number(clock.elapsed()));
+    QVERIFY2(QByteArray(CdrvLastError()).contains("takes no more bytes"), CdrvLastError());
+    QCOMPARE(IsPortAvailable(0), 0);
+
+    while (!m_line->receive(64 * 1024, 200).isEmpty()) {
+    }
+    QCOMPARE(PutPacket(0, 3, "end"), 0);
+    QCOMPARE(m_line->receive(3), QByteArray("end"));
 }
 
 void TestCommDrv::hangUpReleasesPort()

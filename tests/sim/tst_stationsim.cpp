@@ -4,6 +4,7 @@
 #include "StationSimThread.h"
 #include "StreamSamples.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
@@ -48,6 +49,9 @@ private slots:
     void runsOnItsOwnThread();
     void optionParsing();
     void commandLineTool();
+    void linkNeverReplacesAFile();
+    void commandLineRefusals_data();
+    void commandLineRefusals();
 
 private:
     bool startSim(const SimSettings &settings = {});
@@ -440,6 +444,62 @@ void TestStationSim::commandLineTool()
     QVERIFY(bad.waitForFinished(5000));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(bad.readAllStandardError().contains("unknown fault"));
+}
+
+// The user's own file of that name stays as it was; only a link, ours or stale, is replaced.
+void TestStationSim::linkNeverReplacesAFile()
+{
+    QFile file(m_dir->filePath("com1"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("notes\n");
+    file.close();
+    m_sim = std::make_unique<StationSim>();
+    QVERIFY(!m_sim->start(m_dir->path()));
+    QVERIFY(!m_sim->isRunning());
+    QVERIFY(m_sim->errorString().contains("exists and is not a link"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("notes\n"));
+    file.close();
+
+    QVERIFY(file.remove());
+    QVERIFY(QFile::link("/nonexistent/pts", file.fileName()));
+    QVERIFY(startSim());
+
+    m_sim = std::make_unique<StationSim>();
+    QVERIFY(!m_sim->start(m_dir->filePath("missing")));
+    QVERIFY(m_sim->errorString().contains("missing/com1"));
+}
+
+void TestStationSim::commandLineRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // %dir% is the working directory
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no dir") << QStringList{"--com", "1"} << 2 << "--dir DIR is required";
+    QTest::newRow("com 0") << QStringList{"--dir", "%dir%", "--com", "0"} << 2 << "--com needs a port number";
+    QTest::newRow("com text") << QStringList{"--dir", "%dir%", "--com", "one"} << 2 << "--com needs a port number";
+    QTest::newRow("pager station 33") << QStringList{"--dir", "%dir%", "--pager-station", "33"} << 2
+                                      << "--pager-station needs";
+    QTest::newRow("station list") << QStringList{"--dir", "%dir%", "--stations", "0-3"} << 2 << "--stations needs";
+    QTest::newRow("no such dir") << QStringList{"--dir", "%dir%/missing"} << 1 << "missing/com1";
+}
+
+// A refused start leaves no link behind and gives its reason on stderr.
+void TestStationSim::commandLineRefusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    QProcess tool;
+    tool.setWorkingDirectory(m_dir->path());
+    tool.start(STATIONSIM_PATH, arguments.replaceInStrings("%dir%", m_dir->path()));
+    QVERIFY(tool.waitForFinished(5000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), exitCode);
+    const QString error = QString::fromLocal8Bit(tool.readAllStandardError());
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY(tool.readAllStandardOutput().isEmpty());
+    QVERIFY(QDir(m_dir->path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
 }
 
 QTEST_GUILESS_MAIN(TestStationSim)
