@@ -5,11 +5,14 @@
 #include "SerialLine.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarnwick")));
 
     CommDrvLine line;
     Pagefrm window(line);
