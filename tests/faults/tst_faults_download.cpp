@@ -5,6 +5,7 @@
 
 #include "FaultFixture.h"
 #include "MessageBoxes.h"
+#include "WindowFixture.h"
 #include "Pagefrm.h"
 #include "SerialLine.h"
 #include "StationSim.h"
@@ -23,13 +24,6 @@ constexpr uint8_t ACK = 0x06;
 const QString Sent = QStringLiteral("Page data sent to pager interface");
 const QString NotSent = QStringLiteral("Error in sending data");
 const QColor Red(255, 0, 0);
-
-class RecordedMessages : public MessageBoxes
-{
-public:
-    QStringList texts;
-    void show(const QString &text, const QString &) override { texts.append(text); }
-};
 
 // The real library, but from babble() on, for at most 20 s, the line is never quiet:
 // whenever the port's buffer runs dry more stray bytes are waiting, as from a device stuck

@@ -6,6 +6,7 @@
 #include "ConfigFile.h"
 #include "FaultFixture.h"
 #include "MessageBoxes.h"
+#include "WindowFixture.h"
 #include "Pagefrm.h"
 #include "SerialLine.h"
 #include "StationSim.h"
@@ -22,18 +23,6 @@
 #include <QTest>
 
 namespace {
-
-class RecordedMessages : public MessageBoxes
-{
-public:
-    QStringList texts;
-    QStringList details;
-    void show(const QString &text, const QString &detail) override
-    {
-        texts.append(text);
-        details.append(detail);
-    }
-};
 
 const QString FileName = QStringLiteral("pagcfg01.dat");
 constexpr qint64 Enormous = 300LL * 1024 * 1024;
