@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <chrono>
@@ -28,7 +29,14 @@ QString errnoText()
 
 PtyLine::PtyLine(QObject *parent)
     : QObject(parent)
+    , m_lateRead(new QTimer(this))
 {
+    m_lateRead->setSingleShot(true);
+    m_lateRead->setTimerType(Qt::PreciseTimer);
+    connect(m_lateRead, &QTimer::timeout, this, [this] {
+        if (readNow() && m_readNotifier)
+            m_readNotifier->setEnabled(true);
+    });
 }
 
 PtyLine::~PtyLine()
@@ -110,6 +118,7 @@ void PtyLine::drop()
         }
     }
     m_readNotifier = m_writeNotifier = nullptr;
+    m_lateRead->stop();
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -120,15 +129,30 @@ void PtyLine::drop()
 
 void PtyLine::readReady()
 {
+    const int delay = m_readDelayMs;
+    if (delay <= 0) {
+        if (!readNow())
+            m_readNotifier->setEnabled(false);
+        return;
+    }
+    m_readNotifier->setEnabled(false);
+    m_lateRead->start(delay);
+}
+
+// False when the line is gone: we hold the slave open, so EOF or EIO means that, and the
+// caller stops listening rather than be woken without end.
+bool PtyLine::readNow()
+{
+    if (m_master < 0)
+        return false;
     char buffer[4096];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     const qint64 ns = nowNs();
-    if (n > 0)
+    if (n > 0) {
         emit bytesRead(QByteArray(buffer, n), ns);
-    // We hold the slave open, so EOF or EIO here means the line is gone; stop listening
-    // rather than be woken without end.
-    else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-        m_readNotifier->setEnabled(false);
+        return true;
+    }
+    return n < 0 && (errno == EAGAIN || errno == EINTR);
 }
 
 void PtyLine::write(const QByteArray &bytes)

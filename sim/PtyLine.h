@@ -4,7 +4,10 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+
 class QSocketNotifier;
+class QTimer;
 
 // The master side of a pseudo-terminal in raw mode, linked into a working directory as
 // "comN". It keeps the slave open itself: with no slave open the master reports a hang-up
@@ -27,12 +30,17 @@ public:
     void write(const QByteArray &bytes);
     static constexpr qsizetype MaxQueued = 64 * 1024;
 
+    // Lets arriving bytes sit this long before reading them, as a loaded far end does;
+    // 0 reads them at once. Safe from any thread.
+    void setReadDelay(int ms) { m_readDelayMs = ms; }
+
 signals:
     void bytesRead(const QByteArray &bytes, qint64 ns);
     void bytesWritten(const QByteArray &bytes, qint64 ns);
 
 private:
     void readReady();
+    bool readNow();
     void writeReady();
     bool fail(const QString &what);
 
@@ -44,4 +52,6 @@ private:
     QByteArray m_queue;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
+    QTimer *m_lateRead = nullptr;
+    std::atomic<int> m_readDelayMs = 0;
 };

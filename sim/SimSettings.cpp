@@ -57,6 +57,8 @@ bool applyFault(const QString &spec, SimSettings &settings, QString *error)
         f.garbageBeforeFinalAck = QByteArray::fromHex("253F");
     } else if (name == QLatin1String("hang-up-after") && counted) {
         f.hangUpAfterStreamBytes = count;
+    } else if (name == QLatin1String("slow-reader") && counted) {
+        f.slowReaderMs = count;
     } else {
         if (error)
             *error = QStringLiteral("%1: unknown fault\n%2").arg(spec, faultHelp());
@@ -78,7 +80,9 @@ QString faultHelp()
         "  late-ack=MS              send the final ACK MS ms after the stream\n"
         "  no-final-ack             never send the final ACK\n"
         "  garbage-before-ack       two stray bytes go out just before the final ACK\n"
-        "  hang-up-after=K          drop the line after K bytes of a download\n");
+        "  hang-up-after=K          drop the line after K bytes of a download\n"
+        "  slow-reader=MS           read the line only MS ms after bytes arrive, as a loaded\n"
+        "                           far end does (its pacing check then sees late reads)\n");
 }
 
 std::optional<QList<int>> parseStationList(const QString &text)

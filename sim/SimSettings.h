@@ -26,6 +26,8 @@ struct SimFaults
     QByteArray garbageBeforeFinalAck;       // sent just before the final ACK
 
     int hangUpAfterStreamBytes = -1;        // drop the line after this many download bytes (-1: never)
+
+    int slowReaderMs = 0;                   // bytes sit on the line this long before they are read
 };
 
 struct SimSettings

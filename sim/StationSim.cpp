@@ -80,6 +80,8 @@ void StationSim::setSettings(const SimSettings &settings)
     m_settings = settings;
     m_answerFaultsLeft = settings.faults.answer == SimFaults::Answer::Normal ? 0 : settings.faults.answerTimes;
     m_clearSilentLeft = settings.faults.clearSilentTimes;
+    if (m_line)
+        m_line->setReadDelay(settings.faults.slowReaderMs);
 }
 
 bool StationSim::start(const QString &workDir, int comNumber)
@@ -110,6 +112,7 @@ bool StationSim::openLine()
         });
     }
     resetSession();
+    m_line->setReadDelay(m_settings.faults.slowReaderMs);
     if (!m_line->open(linkPath())) {
         m_error = m_line->errorString();
         return false;

@@ -163,6 +163,8 @@ void TestStationSim::answerFaults_data()
     QTest::newRow("wrong answer") << "wrong-answer" << QByteArray("50OK") << QByteArray("50OK");
     QTest::newRow("short answer once") << "short-answer=1" << QByteArray("05O") << QByteArray("05OK");
     QTest::newRow("garbage on call") << "garbage-on-call" << QByteArray("\xff?05OK") << QByteArray("\xff?05OK");
+    // The call sits unread for 400 ms; then the call, the NAK and the second call are read together.
+    QTest::newRow("slow reader") << "slow-reader=400" << QByteArray() << QByteArray("05OK05OK");
 }
 
 void TestStationSim::answerFaults()
@@ -411,7 +413,9 @@ void TestStationSim::optionParsing()
     QCOMPARE(settings.faults.clearNaks, 2);
     QVERIFY(applyFault("late-ack=6000", settings, &why));
     QCOMPARE(settings.finalAckDelayMs, 6000);
-    for (const char *bad : {"clear-nak", "late-ack=soon", "no-answer=-1", "no-final-ack=2", "bogus"}) {
+    QVERIFY(applyFault("slow-reader=40", settings, &why));
+    QCOMPARE(settings.faults.slowReaderMs, 40);
+    for (const char *bad : {"clear-nak", "slow-reader", "late-ack=soon", "no-answer=-1", "no-final-ack=2", "bogus"}) {
         QVERIFY2(!applyFault(bad, settings, &why), bad);
         QVERIFY(!why.isEmpty());
     }
