@@ -28,6 +28,20 @@ std::optional<speed_t> speedForCode(int32_t baudCode)
     }
 }
 
+std::chrono::microseconds byteTime(const termios &settings)
+{
+    static constexpr struct { speed_t speed; int baud; } known[] = {
+        {B300, 300}, {B600, 600}, {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600},
+        {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
+    };
+    int baud = 1200;
+    for (const auto &k : known) {
+        if (k.speed == cfgetospeed(&settings))
+            baud = k.baud;
+    }
+    return std::chrono::microseconds(10'000'000 / baud);
+}
+
 void makeRaw(termios &settings)
 {
     cfmakeraw(&settings);

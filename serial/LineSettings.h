@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <termios.h>
@@ -14,6 +15,11 @@ std::optional<speed_t> speedForCode(int32_t baudCode);
 // ignored. VMIN 1 with a non-blocking descriptor makes an empty read fail with EAGAIN,
 // so a read of 0 bytes always means the device has gone.
 void makeRaw(termios &settings);
+
+// How long one character (10 bits of 8N1) takes on the line at the output speed set. A
+// speed not listed counts as 1200 baud, the slowest the programs use, so a wait measured
+// by it never falls short.
+std::chrono::microseconds byteTime(const termios &settings);
 
 // Applies settings; 0 or an errno. A pseudo-terminal may report EINVAL while taking
 // the speed: that is accepted when reading the settings back shows them applied.

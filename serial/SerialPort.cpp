@@ -11,9 +11,16 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+// Beyond the line time of the bytes a transmit flush waits for: wake-up slack.
+constexpr std::chrono::milliseconds drainMargin{20};
+// A UART driver hands its FIFO (16 bytes on a 16550) over at once, so its queue shrinks in
+// steps this many bytes apart; no step for that long means the line is stuck.
+constexpr int fifoBytes = 16;
 
 bool deviceGone(int error)
 {
@@ -161,7 +168,51 @@ int32_t SerialPort::flushReceive()
 
 int32_t SerialPort::flushTransmit()
 {
+    int pending = 0;
+    if (!pendingOutput(pending) || (pending > 0 && !drain(pending)))
+        return failed(" (flush)", errno);
+    // With nothing pending there is nothing to discard, and discarding anyway is harmful: on
+    // a pseudo-terminal it throws away what the far end's side has not taken up yet, so a
+    // NAK written just before would often never arrive.
+    if (pending == 0)
+        return 0;
     return tcflush(m_fd, TCOFLUSH) == 0 ? 0 : failed(" (flush)", errno);
+}
+
+// What the driver still holds for the line. A pseudo-terminal hands every byte on at write
+// time and always reports 0.
+bool SerialPort::pendingOutput(int &count) const
+{
+    return ::ioctl(m_fd, TIOCOUTQ, &count) == 0;
+}
+
+// Lets the pending bytes go out: waits while the driver's queue shrinks, at most their line
+// time at the speed set plus a margin, and gives up sooner when it stops shrinking (flow
+// stuck), so the caller is held a few byte times at worst. `pending` keeps what is left.
+bool SerialPort::drain(int &pending) const
+{
+    using namespace std::chrono;
+    termios settings {};
+    if (tcgetattr(m_fd, &settings) != 0)
+        return false;
+    const microseconds byte = LineSettings::byteTime(settings);
+    const auto start = steady_clock::now();
+    const auto deadline = start + pending * byte + drainMargin;
+    const auto stuckAfter = fifoBytes * byte + drainMargin;
+    auto moved = start;
+    while (pending > 0) {
+        const auto now = steady_clock::now();
+        if (now >= deadline || now - moved >= stuckAfter)
+            break;
+        std::this_thread::sleep_for(std::min<steady_clock::duration>(byte, deadline - now));
+        int left = 0;
+        if (!pendingOutput(left))
+            return false;
+        if (left < pending)
+            moved = steady_clock::now();
+        pending = left;
+    }
+    return true;
 }
 
 int32_t SerialPort::write(const char *data, size_t count)

@@ -31,6 +31,8 @@ public:
     bool full() const { return m_rx.size() >= m_rxCapacity; }
     void take(size_t count, char *buffer);
     int32_t flushReceive();
+    // Every byte written so far reaches the line: only what the driver still holds after its
+    // line time (a line whose flow is stuck) is discarded.
     int32_t flushTransmit();
 
     // Hands every byte to the kernel, in order.
@@ -43,6 +45,8 @@ private:
     SerialPort(int fd, std::string label, size_t rxCapacity);
     int32_t configure(int32_t baudCode, bool wholeLine);
     int32_t failed(const std::string &what, int error);
+    bool pendingOutput(int &count) const;
+    bool drain(int &pending) const;
 
     int m_fd = -1;
     std::string m_label;

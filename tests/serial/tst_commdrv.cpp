@@ -51,6 +51,7 @@ private slots:
     void exclusiveOpen();
     void permissionDenied();
     void flushes();
+    void transmitFlushKeepsWhatWasWritten();
     void stalledLineGivesUp();
     void hangUpReleasesPort();
     void pseudoTerminalQuirksTolerated();
@@ -260,6 +261,21 @@ void TestCommDrv::flushes()
     QCOMPARE(m_line->receive(1), QByteArray("Z"));
 }
 
+// The far end reads late, as a loaded station does: a byte written just before a transmit
+// flush still arrives, every time.
+void TestCommDrv::transmitFlushKeepsWhatWasWritten()
+{
+    QCOMPARE(openPort(), 0);
+    QByteArray sent;
+    for (int i = 0; i < 64; ++i) {
+        sent.append(char(0x80 + i));
+        QCOMPARE(PutByte(0, 0x80 + i), 0);
+        QCOMPARE(FlushTransmitBuffer(0), 0);
+        QTest::qSleep(1);
+    }
+    QCOMPARE(m_line->receive(sent.size()).toHex(' '), sent.toHex(' '));
+}
+
 // A far end that takes no more bytes must not hold the caller: the write gives up after its
 // time and says so, and the port works again once the line drains.
 void TestCommDrv::stalledLineGivesUp()
@@ -278,6 +294,9 @@ void TestCommDrv::stalledLineGivesUp()
     QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 5000, QByteArray::number(clock.elapsed()));
     QVERIFY2(QByteArray(CdrvLastError()).contains("takes no more bytes"), CdrvLastError());
     QCOMPARE(IsPortAvailable(0), 0);
+    clock.start();
+    QCOMPARE(FlushTransmitBuffer(0), 0);
+    QVERIFY2(clock.elapsed() < 200, QByteArray::number(clock.elapsed()));
 
     while (!m_line->receive(64 * 1024, 200).isEmpty()) {
     }
