@@ -2,7 +2,10 @@
 // "config.dat" is damaged, empty or enormous: the program goes on without spinning, lets go
 // of the dead line, opens the port again when it is chosen, and never reads a huge file whole.
 
+#include "ErrTimer.h"
 #include "FaultFixture.h"
+#include "Logon.h"
+#include "LogonView.h"
 #include "Messages.h"
 #include "PortWatcher.h"
 #include "SerialLine.h"
@@ -10,6 +13,7 @@
 #include "StationSim.h"
 #include "StationSimThread.h"
 #include "Termfrm.h"
+#include "TerminalPort.h"
 #include "TerminalState.h"
 
 #include <QElapsedTimer>
@@ -31,6 +35,31 @@ public:
     void show(const QString &text, const QString &) override { texts.append(text); }
     QStringList texts;
 };
+
+class LogonOutcome : public LogonView
+{
+public:
+    void hideConnectinfo() override {}
+    void showConnectinfo(const QString &text, bool failure) override
+    {
+        caption = text;
+        red = failure;
+    }
+    void message(const QString &text, const QString &) override { messages.append(text); }
+    void focusTermTxt() override {}
+    QString caption;
+    bool red = false;
+    QStringList messages;
+};
+
+// What the simulated station has read, as "7b 15 ...".
+QByteArray lineHex(const StationSim &sim)
+{
+    QByteArray line;
+    for (const TimedByte &b : sim.received())
+        line.append(char(b.byte));
+    return line.toHex(' ');
+}
 
 const QByteArray SiteFields("30,5,1,0,\"Site\",\"\",0,0\r\n\"\",\"\",\"\",\"\",\"Ward A\"\r\n1,2,3,4,5\r\n0,0\r\n9600,0\r\n");
 const QByteArray SiteText = SiteFields + "\"\"\r\n";
@@ -146,6 +175,40 @@ private slots:
         QCOMPARE(IsPortAvailable(0), 0);
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
         QVERIFY(keyReachesTheLine('x'));
+    }
+
+    // A far end that reads late still gets every byte Obrelle queued before a transmit
+    // flush: a key typed just before "Log On to Station", and the NAK after each refusal.
+    void everyByteOfALogOnReachesASlowReader_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("wrong answer") << "wrong-answer";
+        QTest::newRow("no answer") << "no-answer";
+    }
+
+    void everyByteOfALogOnReachesASlowReader()
+    {
+        QFETCH(QString, fault);
+        SimSettings settings;
+        settings.writeReports = false;
+        QVERIFY(applyFault(fault, settings, nullptr));
+        QVERIFY(applyFault(QStringLiteral("slow-reader=30"), settings, nullptr));
+        QVERIFY(m_line->start(settings, m_dir->path(), 1));
+        m_state = TerminalState();
+        m_state.BaudCode = TerminalPort::baudCodeFor(9600);
+        TerminalPort(m_state, m_serial, m_messages).OpenPort();
+        QCOMPARE(IsPortAvailable(0), 0);
+        ErrTimer waits(m_state.TimerExpired, 300); // a shorter limit only keeps the silent case quick
+        PortWatcher watcher(m_state.PortId);
+        connect(&watcher, &PortWatcher::activity, &waits, &ErrTimer::portActivity);
+        LogonOutcome view;
+
+        QCOMPARE(PutByte(0, 'x'), 0);
+        Logon(m_state, m_serial, waits, view).run();
+        QCOMPARE(view.caption, QStringLiteral("Failure communicating with station 1 "));
+        QVERIFY(view.red);
+        QVERIFY(view.messages.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(lineHex(*m_line->sim()), QByteArray("78 7b 15 7b 15"), 2000);
     }
 
     void damagedSiteFile_data()

@@ -2,6 +2,7 @@
 // stream against the simulated station line, which decodes what arrived and checks
 // every pause.
 
+#include "AddressCode.h"
 #include "DownloadStream.h"
 #include "ExampleConfigs.h"
 #include "SerialLine.h"
@@ -53,18 +54,29 @@ class TestDownloadEndToEnd : public QObject
         return m_line.start(settings, m_dir.path(), 1);
     }
 
-    Outcome send(const PagerConfig &config, int station = 5)
+    // A shorter answerLimitMs only keeps a silent station's cases quick.
+    Outcome send(const PagerConfig &config, int station = 5, int answerLimitMs = Waits::RestInterval)
     {
         m_config = config;
         m_state.SetStation(int16_t(station));
         SetBaudRate(m_config, m_state, 2);
         SetPortNumber(m_config, m_state, 1);
         TimedWaits real(m_state, m_serial);
+        real.setInterval(answerLimitMs);
         TimingWaits waits(real);
         StationProgrammer programmer(m_config, m_state, m_serial, waits, m_view);
         const Outcome outcome = programmer.sendData();
         m_pauses = waits.pauses;
         return outcome;
+    }
+
+    // What the simulated station has read, as "7b 15 ...".
+    QByteArray lineHex() const
+    {
+        QByteArray line;
+        for (const TimedByte &b : m_line.sim()->received())
+            line.append(char(b.byte));
+        return line.toHex(' ');
     }
 
     DecodedDownload lastDownload()
@@ -145,6 +157,32 @@ private slots:
         QCOMPARE(m_view.connectText, QStringLiteral("Error in sending data"));
         QCOMPARE(m_view.connectColour, SendView::Colour::Failure);
         QCOMPARE(IsPortAvailable(0), 1);
+    }
+
+    // A far end that reads late, as a loaded station does, still gets the NAK after a
+    // missing or wrong answer: the next attempt's transmit flush must not discard it.
+    void everyNakReachesASlowReader_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("station");
+        QTest::newRow("wrong answer, station 1") << "wrong-answer" << 1;
+        QTest::newRow("no answer, station 5") << "no-answer" << 5;
+    }
+
+    void everyNakReachesASlowReader()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, station);
+        SimSettings settings;
+        QVERIFY(applyFault(fault, settings, nullptr));
+        QVERIFY(applyFault(QStringLiteral("slow-reader=30"), settings, nullptr));
+        QVERIFY(startLine(settings));
+        const QByteArray call(1, char(addressCode(station)));
+        for (int run = 0; run < 5; ++run) {
+            m_line.sim()->clearRecords();
+            QCOMPARE(send(ExampleConfigs::savedDefaults(), station, 300), Outcome::NoConnection);
+            QTRY_COMPARE_WITH_TIMEOUT(lineHex(), (call + '\x15' + call + '\x15').toHex(' '), 2000);
+        }
     }
 
     // The window's Exit in the middle of the stream: the port is closed at once and the
