@@ -180,6 +180,15 @@ QList<TimedByte> StationSim::received() const
     return m_received;
 }
 
+QByteArray StationSim::receivedBytes() const
+{
+    const QMutexLocker lock(&m_mutex);
+    QByteArray bytes;
+    for (const TimedByte &b : m_received)
+        bytes.append(char(b.byte));
+    return bytes;
+}
+
 QList<TimedByte> StationSim::sentBytes() const
 {
     const QMutexLocker lock(&m_mutex);

@@ -60,6 +60,7 @@ public:
     QString stationName(int station) const;   // from "config.dat"; empty when unknown
 
     QList<TimedByte> received() const;        // every byte read, oldest first
+    QByteArray receivedBytes() const;         // the same without the times
     QList<TimedByte> sentBytes() const;       // every byte written
     QList<DecodedDownload> downloads() const; // finished or abandoned downloads
     QByteArray panelOutput() const;           // everything the panels wrote

@@ -70,15 +70,6 @@ class TestDownloadEndToEnd : public QObject
         return outcome;
     }
 
-    // What the simulated station has read, as "7b 15 ...".
-    QByteArray lineHex() const
-    {
-        QByteArray line;
-        for (const TimedByte &b : m_line.sim()->received())
-            line.append(char(b.byte));
-        return line.toHex(' ');
-    }
-
     DecodedDownload lastDownload()
     {
         if (!QTest::qWaitFor([this] { return !m_line.sim()->downloads().isEmpty(); }, 3000))
@@ -181,7 +172,7 @@ private slots:
         for (int run = 0; run < 5; ++run) {
             m_line.sim()->clearRecords();
             QCOMPARE(send(ExampleConfigs::savedDefaults(), station, 300), Outcome::NoConnection);
-            QTRY_COMPARE_WITH_TIMEOUT(lineHex(), (call + '\x15' + call + '\x15').toHex(' '), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_line.sim()->receivedBytes().toHex(' '), (call + '\x15' + call + '\x15').toHex(' '), 2000);
         }
     }
 
