@@ -174,7 +174,7 @@ int32_t SerialPort::flushTransmit()
     // With nothing pending there is nothing to discard, and discarding anyway is harmful: on
     // a pseudo-terminal it throws away what the far end's side has not taken up yet, so a
     // NAK written just before would often never arrive.
-    if (pending == 0)
+    if (pending <= 0)
         return 0;
     return tcflush(m_fd, TCOFLUSH) == 0 ? 0 : failed(" (flush)", errno);
 }
