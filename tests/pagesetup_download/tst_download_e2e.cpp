@@ -169,7 +169,7 @@ private slots:
         QVERIFY(applyFault(QStringLiteral("slow-reader=30"), settings, nullptr));
         QVERIFY(startLine(settings));
         const QByteArray call(1, char(addressCode(station)));
-        for (int run = 0; run < 5; ++run) {
+        for (int run = 0; run < 8; ++run) {
             m_line.sim()->clearRecords();
             QCOMPARE(send(ExampleConfigs::savedDefaults(), station, 300), Outcome::NoConnection);
             QTRY_COMPARE_WITH_TIMEOUT(m_line.sim()->receivedBytes().toHex(' '), (call + '\x15' + call + '\x15').toHex(' '), 2000);
