@@ -46,17 +46,6 @@ int within(double value, int low, int high)
     return int(std::nearbyint(std::clamp(value, double(low), double(high))));
 }
 
-// Ticks nothing in a group of options.
-void clearOptions(const std::array<QRadioButton *, 3> &options)
-{
-    for (QRadioButton *option : options)
-        option->setAutoExclusive(false);
-    for (QRadioButton *option : options)
-        option->setChecked(false);
-    for (QRadioButton *option : options)
-        option->setAutoExclusive(true);
-}
-
 } // namespace
 
 Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
@@ -156,7 +145,7 @@ void Pagefrm::pagcfgload()
 void Pagefrm::showLoadedValues(QStringList &problems)
 {
     showPort(problems);
-    showBaudRate(problems);
+    showBaudRate();
     m_state.PortId = 0;
     m_state.PortIndex = int32_t(m_config.PortNumber) - 1;
     showModeCode();
@@ -200,7 +189,9 @@ void Pagefrm::showPort(QStringList &problems)
     m_ui.Portspin->setValue(shown);
 }
 
-void Pagefrm::showBaudRate(QStringList &problems)
+// Any other text ticks nothing: the option ticked before stays, and so does the baud code
+// that a send uses, so what is shown is what goes to the line.
+void Pagefrm::showBaudRate()
 {
     static const char *const rates[] = {"1200", "2400", "9600"};
     static const int16_t codes[] = {4, 5, 7};
@@ -211,10 +202,6 @@ void Pagefrm::showBaudRate(QStringList &problems)
             return;
         }
     }
-    // Ticking none shows that no rate the window offers was stored; the user picks one.
-    clearOptions(m_ui.BaudOpt);
-    problems.append(QStringLiteral("The baud rate \"%1\" is not one of 1200, 2400 and 9600; choose one.")
-                        .arg(m_config.BaudRate));
 }
 
 void Pagefrm::showModeCode()

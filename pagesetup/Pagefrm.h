@@ -56,7 +56,7 @@ private:
     void Form_Load();
     void showLoadedValues(QStringList &problems);
     void showPort(QStringList &problems);
-    void showBaudRate(QStringList &problems);
+    void showBaudRate();
     void showRecallTime(QStringList &problems);
     void showModeCode();
     void showVersion();

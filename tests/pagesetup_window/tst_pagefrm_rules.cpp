@@ -402,10 +402,41 @@ private slots:
         QCOMPARE(config().RecallMinutes, QStringLiteral("9"));
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
-        QCOMPARE(m_messages.details[0].count(QLatin1Char('\n')), 2);
+        QCOMPARE(m_messages.details[0].count(QLatin1Char('\n')), 1);
 
         ui().BaudOpt[1]->click();
         QCOMPARE(config().BaudRate, QStringLiteral("2400"));
+    }
+
+    // A folder in the station file's place loads as no file, and a baud rate that no option
+    // offers ticks none: the option ticked before stays, and with it the baud code a send uses.
+    void loadsWithoutAMessage_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("baudRate");
+        QTest::addColumn<int>("baudCode");
+        QTest::newRow("station file is a folder") << true << "1200" << 4;
+        QTest::newRow("baud rate 4800") << false << "4800" << 5;
+    }
+
+    void loadsWithoutAMessage()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, baudRate);
+        QFETCH(int, baudCode);
+        QStringList items = threeInputFile();
+        items[1] = QStringLiteral("4800");
+        if (folder)
+            QVERIFY(QDir().mkdir(QStringLiteral("pagcfg02.dat")));
+        else
+            writeStationFile(QStringLiteral("pagcfg02.dat"), items);
+        open();
+        ui().BaudOpt[1]->click();
+        ui().StaSpin->setValue(2);
+        QVERIFY(m_messages.texts.isEmpty());
+        QCOMPARE(config().BaudRate, baudRate);
+        QCOMPARE(m_window->state().BaudCode, int16_t(baudCode));
+        QCOMPARE(ui().BaudOpt[baudCode == 4 ? 0 : 1]->isChecked(), true);
     }
 
     // A text longer than its box is shown and kept whole; the box lets it be shortened.
