@@ -3,6 +3,7 @@
 #include "FieldValidator.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
+#include "PagefrmAccessibility.h"
 #include "NumberText.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -56,6 +58,7 @@ Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
         messages = m_ownMessages.get();
     }
     m_messages = messages;
+    PagefrmAccessibility::install();
     m_ui.setupUi(this);
     m_waits = std::make_unique<TimedWaits>(m_state, m_line);
     m_programmer = std::make_unique<StationProgrammer>(m_config, m_state, m_line, *m_waits, *this);
@@ -432,11 +435,17 @@ void Pagefrm::CmdSend_Click()
         return;
     // While the send waits the window stays live; only a second send and a change of
     // station, which would reload the record under it, are held back.
+    // Disabling the focused button passes the focus on to Save Data; it comes back at the
+    // end unless the user has moved it meanwhile, so a second Space sends again.
+    const bool hadFocus = m_ui.CmdSend->hasFocus();
     m_ui.CmdSend->setEnabled(false);
     m_ui.StaSpin->setEnabled(false);
+    const QPointer<QWidget> passedTo = QApplication::focusWidget();
     m_programmer->sendData();
     m_ui.CmdSend->setEnabled(true);
     m_ui.StaSpin->setEnabled(true);
+    if (hadFocus && QApplication::focusWidget() == passedTo)
+        m_ui.CmdSend->setFocus(Qt::OtherFocusReason);
 }
 
 void Pagefrm::CmdExit_Click()

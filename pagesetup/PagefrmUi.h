@@ -82,4 +82,5 @@ private:
     void setupGroupPagers(QWidget *page);
     void setupWideAreaPaging(QWidget *page);
     void setupFocusOrder();
+    int pageRight() const;
 };

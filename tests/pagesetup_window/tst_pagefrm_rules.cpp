@@ -5,6 +5,7 @@
 #include "TwoRowTabWidget.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -313,6 +314,8 @@ private slots:
         QTest::newRow("dial string") << "WideText" << 25;
     }
 
+    void fullValueIsShownWhole_data() { editBoxesStopAtTheirWidth_data(); }
+
     void editBoxesStopAtTheirWidth()
     {
         QFETCH(QString, box);
@@ -324,6 +327,36 @@ private slots:
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("123456789012345678901234567890"));
         QCOMPARE(edit->text().size(), width);
+    }
+
+    // A full-length value of the widest letters is shown whole: the cursor at its end stands
+    // as far from its start as the text is wide, so nothing scrolled out of sight.
+    void fullValueIsShownWhole()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, width);
+        open();
+        showTab(PagefrmUi::Communications);
+        auto *edit = m_window->findChild<QLineEdit *>(box);
+        for (int tab = 0; tab < ui().SSTab1->count() && !edit->isVisible(); ++tab)
+            ui().SSTab1->setCurrentIndex(tab);
+        // Where the box paints its cursor; painting is what scrolls a text that does not fit.
+        const auto cursorAt = [edit] {
+            edit->grab();
+            return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        for (QChar wide : {u'W', u'M'}) {
+            const QString full(width, wide);
+            edit->setText(full);
+            edit->home(false);
+            const int start = cursorAt();
+            edit->end(false);
+            QCOMPARE(cursorAt() - start, edit->fontMetrics().horizontalAdvance(full));
+        }
+        QWidget *page = edit->parentWidget();
+        QVERIFY(page->rect().contains(edit->geometry()));
+        for (QWidget *other : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(other == edit || !other->geometry().intersects(edit->geometry()), qPrintable(other->objectName()));
     }
 
     void fieldsKeepOutWhatTheFileCannotCarry_data()
@@ -479,6 +512,21 @@ private slots:
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
         QVERIFY(!m_messages.details[0].isEmpty());
+    }
+
+    // Send Data passes the focus on while it runs and takes it back at the end, so a
+    // second Space sends again rather than saving.
+    void spaceOnSendDataSendsAgain()
+    {
+        open();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        ui().CmdSend->setFocus();
+        for (int send = 1; send <= 2; ++send) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            QCOMPARE(QApplication::focusWidget(), ui().CmdSend);
+            QCOMPARE(m_line.calls.count(QStringLiteral("InitializePort")), send);
+        }
     }
 
     void exitClosesOnlyAnOpenPort_data()
