@@ -88,17 +88,15 @@ void Pagefrm::connectRules()
     connect(ui.WideSpin, &QSpinBox::valueChanged, this, &Pagefrm::WideSpin_Change);
 
     // Fields written bare in the station file may not hold what would split or unquote them.
-    const auto bare = [](QLineEdit *box, std::optional<double> ceiling = std::nullopt) {
-        box->setValidator(new FieldValidator(FieldValidator::Form::Bare, box, ceiling));
-    };
-    bare(ui.NumInpTxt, double(PagerConfig::MaxInputs));
-    for (QLineEdit *box : {ui.AltTxt, ui.ManTxt, ui.PageNumTxt, ui.PagerTextTxt, ui.GrpPg[0], ui.GrpPg[1], ui.GrpPg[2]})
+    const auto bare = [](QLineEdit *box) { box->setValidator(new FieldValidator(FieldValidator::Form::Bare, box)); };
+    for (QLineEdit *box : {ui.NumInpTxt, ui.AltTxt, ui.ManTxt, ui.PageNumTxt, ui.PagerTextTxt, ui.GrpPg[0], ui.GrpPg[1], ui.GrpPg[2]})
         bare(box);
     ui.WideText->setValidator(new FieldValidator(FieldValidator::Form::Quoted, ui.WideText));
 
     connect(ui.ManTxt, &QLineEdit::textChanged, this, [this](const QString &text) { m_config.ManagerPager = text; });
     connect(ui.AltTxt, &QLineEdit::textChanged, this, [this](const QString &text) { m_config.AlternatePager = text; });
     connect(ui.NumInpTxt, &QLineEdit::textChanged, this, &Pagefrm::NumInpTxt_Change);
+    connect(ui.NumInpTxt, &QLineEdit::textEdited, this, &Pagefrm::NumInpTxt_Edited);
     connect(ui.PageNumTxt, &QLineEdit::textChanged, this, &Pagefrm::PageNumTxt_Change);
     connect(ui.PagerTextTxt, &QLineEdit::textChanged, this, &Pagefrm::PagerTextTxt_Change);
     for (int slot = 0; slot < 3; ++slot)
@@ -153,6 +151,7 @@ void Pagefrm::showLoadedValues(QStringList &problems)
     m_state.PortIndex = int32_t(m_config.PortNumber) - 1;
     showModeCode();
     m_ui.NumInpTxt->setText(m_config.InputCount);
+    showInputLimitNote(false);
     showRecallTime(problems);
     m_ui.AltTxt->setText(m_config.AlternatePager);
     m_ui.ManTxt->setText(m_config.ManagerPager);
@@ -329,12 +328,32 @@ void Pagefrm::WideSpin_Change(int value)
     showText(m_ui.WideText, dial);
 }
 
+// A count above what the record holds becomes the most it holds, and the note beside the box
+// says so: the user sees that the count in force is not the one typed.
 void Pagefrm::NumInpTxt_Change(const QString &text)
 {
+    if (numericValue(text) > PagerConfig::MaxInputs) {
+        m_ui.NumInpTxt->setText(QString::number(PagerConfig::MaxInputs));
+        showInputLimitNote(true);
+        return;
+    }
     m_config.InputCount = text;
     const double n = numericValue(text);
     if (n > 0)
         setInputLimit(n);
+}
+
+// Every edit of the count starts without the note; the change rule shows it again if the
+// count has to be lowered.
+void Pagefrm::NumInpTxt_Edited()
+{
+    showInputLimitNote(false);
+}
+
+void Pagefrm::showInputLimitNote(bool shown)
+{
+    m_ui.NumInpNote->setVisible(shown);
+    m_ui.NumInpTxt->setAccessibleDescription(shown ? m_ui.NumInpNote->text() : QString());
 }
 
 void Pagefrm::PageNumTxt_Change(const QString &text)

@@ -71,6 +71,8 @@ private:
 
     // Edit boxes.
     void NumInpTxt_Change(const QString &text);
+    void NumInpTxt_Edited();
+    void showInputLimitNote(bool shown);
     void PageNumTxt_Change(const QString &text);
     void PagerTextTxt_Change(const QString &text);
     void GrpPg_Change(int slot, const QString &text);

@@ -257,6 +257,11 @@ void PagefrmUi::setupGeneralInfo(QWidget *page)
     const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     Label4 = tab.label(QStringLiteral("Label4"), QStringLiteral("Total Number of Inputs"), {24, 76, 161, 17});
     NumInpTxt = tab.edit(QStringLiteral("NumInpTxt"), 300, {192, 68, 33, 25});
+    NumInpNote = tab.label(QStringLiteral("NumInpNote"), QStringLiteral("At most 512"), {232, 76, 113, 17});
+    QPalette red = NumInpNote->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    NumInpNote->setPalette(red);
+    NumInpNote->hide();
     Label5 = tab.label(QStringLiteral("Label5"), QStringLiteral("Time Before Recall in Min."), {24, 116, 185, 17});
     RecallSpin = tab.spin(QStringLiteral("RecallSpin"), 0, 9, 4, 300, {216, 108, 33, 25});
     Label6 = tab.label(QStringLiteral("Label6"), QStringLiteral("Alternate Pager Number"), {24, 156, 169, 17});

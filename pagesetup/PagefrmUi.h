@@ -44,6 +44,7 @@ struct PagefrmUi
 
     QLabel *Label4 = nullptr;
     QLineEdit *NumInpTxt = nullptr;
+    QLabel *NumInpNote = nullptr; // shown when a typed count was lowered to the most inputs held
     QLabel *Label5 = nullptr;
     QSpinBox *RecallSpin = nullptr;
     QLabel *Label6 = nullptr;

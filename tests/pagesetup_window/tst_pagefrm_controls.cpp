@@ -89,6 +89,7 @@ private slots:
         row("ModeCk(2)", "QCheckBox", "Send To Manager Pager", {48, 164, 265, 25}, true, "");
         row("Label4", "QLabel", "Total Number of Inputs", {24, 76, 161, 17}, true, "");
         row("NumInpTxt", "QLineEdit", "1", {192, 68, 33, 25}, false, "Total Number of Inputs");
+        row("NumInpNote", "QLabel", "At most 512", {232, 76, 113, 17}, true, "");
         row("Label5", "QLabel", "Time Before Recall in Min.", {24, 116, 185, 17}, true, "");
         row("RecallSpin", "QSpinBox", "", {216, 108, 33, 25}, false, "Time Before Recall in Min.");
         row("Label6", "QLabel", "Alternate Pager Number", {24, 156, 169, 17}, true, "");

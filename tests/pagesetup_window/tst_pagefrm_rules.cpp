@@ -5,6 +5,7 @@
 #include "TwoRowTabWidget.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
@@ -53,8 +54,10 @@ QByteArray fileBytes(const QString &name)
 // What a user types: each character goes through the box's own checks.
 void type(QLineEdit *box, const QString &text, bool replace = true)
 {
-    if (replace)
+    if (replace) {
         box->selectAll();
+        box->del();
+    }
     for (QChar c : text)
         box->insert(QString(c));
 }
@@ -186,25 +189,38 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("limit");
-        QTest::newRow("12 raises it") << "12" << 12;
-        QTest::newRow("3 lowers it") << "3" << 3;
-        QTest::newRow("0 keeps it") << "0" << 7;
-        QTest::newRow("empty keeps it") << "" << 7;
-        QTest::newRow("no number keeps it") << "x" << 7;
-        QTest::newRow("512 is the most") << "512" << 512;
-        QTest::newRow("600 is refused at its last digit") << "600" << 60;
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("12 raises it") << "12" << 12 << "12";
+        QTest::newRow("3 lowers it") << "3" << 3 << "3";
+        QTest::newRow("0 keeps it") << "0" << 7 << "0";
+        QTest::newRow("empty keeps it") << "" << 7 << "";
+        QTest::newRow("no number keeps it") << "x" << 7 << "x";
+        QTest::newRow("512 is the most") << "512" << 512 << "512";
+        QTest::newRow("600 becomes 512, with a note") << "600" << 512 << "512";
+        QTest::newRow("1e9 becomes 512, with a note") << "1e9" << 512 << "512";
     }
 
+    // A count above the most inputs held is never silently another number: the box shows
+    // the count in force and a note beside it says why, until the next edit within range.
     void inputCountSetsTheInputLimit()
     {
         QFETCH(QString, typed);
         QFETCH(int, limit);
+        QFETCH(QString, shown);
         open();
+        showTab(PagefrmUi::GeneralInfo);
         type(ui().NumInpTxt, QStringLiteral("7"));
         type(ui().NumInpTxt, typed);
         QCOMPARE(ui().InputSpin->maximum(), limit);
-        QCOMPARE(config().InputCount, ui().NumInpTxt->text());
+        QCOMPARE(ui().NumInpTxt->text(), shown);
+        QCOMPARE(config().InputCount, shown);
         QVERIFY(NumberText::numericValue(config().InputCount) <= 512);
+        const bool noted = shown != typed;
+        QCOMPARE(ui().NumInpNote->isVisible(), noted);
+        QCOMPARE(QAccessible::queryAccessibleInterface(ui().NumInpTxt)->text(QAccessible::Description),
+                 noted ? QStringLiteral("At most 512") : QString());
+        type(ui().NumInpTxt, QStringLiteral("5"));
+        QCOMPARE(ui().NumInpNote->isVisible(), false);
     }
 
     void loweringTheLimitKeepsTheInputInRange()
