@@ -28,7 +28,8 @@ QFont face(Face kind, int points = 8)
 }
 
 // The width a line edit needs to show `text` without scrolling: its frame, its inner margins,
-// the overhang of the first and last glyphs and the cursor after the last character.
+// the overhang of the first and last glyphs, the cursor after the last character and a little
+// air before the frame.
 int widthToShow(const QLineEdit *edit, const QString &text)
 {
     QStyleOptionFrame option;
@@ -39,10 +40,11 @@ int widthToShow(const QLineEdit *edit, const QString &text)
     const int frame = 100 - edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width();
     constexpr int innerMargins = 2 * 2;
     constexpr int cursor = 1;
+    constexpr int clearOfTheFrame = 2;
     const QFontMetrics metrics = edit->fontMetrics();
     const int overhang = text.isEmpty() ? 0
                          : std::max(0, -metrics.leftBearing(text.front())) + std::max(0, -metrics.rightBearing(text.back()));
-    return frame + innerMargins + overhang + metrics.horizontalAdvance(text) + cursor;
+    return frame + innerMargins + overhang + metrics.horizontalAdvance(text) + cursor + clearOfTheFrame;
 }
 
 // Puts controls on one parent at the pixel boxes installers' screenshots show (96 dpi);
