@@ -3,8 +3,8 @@
 #include "FieldValidator.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
-#include "PagefrmAccessibility.h"
 #include "NumberText.h"
+#include "PagefrmAccessibility.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "TimedWaits.h"
@@ -453,9 +453,9 @@ void Pagefrm::CmdSend_Click()
     if (m_programmer->running())
         return;
     // While the send waits the window stays live; only a second send and a change of
-    // station, which would reload the record under it, are held back.
-    // Disabling the focused button passes the focus on to Save Data; it comes back at the
-    // end unless the user has moved it meanwhile, so a second Space sends again.
+    // station, which would reload the record under it, are held back. Disabling the focused
+    // button passes the focus on to Save Data; it comes back at the end unless the user has
+    // moved it meanwhile, so that a second Space sends again rather than saving.
     const bool hadFocus = m_ui.CmdSend->hasFocus();
     m_ui.CmdSend->setEnabled(false);
     m_ui.StaSpin->setEnabled(false);
