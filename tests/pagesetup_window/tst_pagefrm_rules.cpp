@@ -361,14 +361,12 @@ private slots:
             edit->grab();
             return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
         };
-        for (QChar wide : {u'W', u'M'}) {
-            const QString full(width, wide);
-            edit->setText(full);
-            edit->home(false);
-            const int start = cursorAt();
-            edit->end(false);
-            QCOMPARE(cursorAt() - start, edit->fontMetrics().horizontalAdvance(full));
-        }
+        const QString full(width, u'W');
+        edit->setText(full);
+        edit->home(false);
+        const int start = cursorAt();
+        edit->end(false);
+        QCOMPARE(cursorAt() - start, edit->fontMetrics().horizontalAdvance(full));
         QWidget *page = edit->parentWidget();
         QVERIFY(page->rect().contains(edit->geometry()));
         for (QWidget *other : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
