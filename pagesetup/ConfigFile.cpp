@@ -277,10 +277,9 @@ ConfigFile::LoadResult ConfigFile::load(PagerConfig &config, const QString &file
 {
     LoadResult result;
     const QFileInfo info(fileName);
+    // Anything but an ordinary file (a folder, a device) counts as no file, as a missing one does.
     if (!info.isFile()) {
         config.SetDefaults();
-        if (info.exists())
-            result.problems.append(QStringLiteral("%1 is not an ordinary file; the defaults are shown.").arg(fileName));
         return result;
     }
     QFile file(fileName);

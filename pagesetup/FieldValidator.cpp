@@ -1,20 +1,12 @@
 #include "FieldValidator.h"
 
-#include "NumberText.h"
 #include "SingleByte.h"
 
-FieldValidator::FieldValidator(Form form, QObject *parent, std::optional<double> ceiling)
-    : QValidator(parent), m_form(form), m_ceiling(ceiling)
-{
-}
+FieldValidator::FieldValidator(Form form, QObject *parent) : QValidator(parent), m_form(form) {}
 
 QValidator::State FieldValidator::validate(QString &input, int &) const
 {
-    if (!fits(input, m_form))
-        return Invalid;
-    if (m_ceiling && NumberText::numericValue(input) > *m_ceiling)
-        return Invalid;
-    return Acceptable;
+    return fits(input, m_form) ? Acceptable : Invalid;
 }
 
 bool FieldValidator::fits(QStringView text, Form form)

@@ -2,7 +2,6 @@
 
 #include <QStringView>
 #include <QValidator>
-#include <optional>
 
 // Keeps out of an edit box what the station file could not carry back: characters without
 // a single-byte form, control characters, and, for fields written bare, a comma or a leading
@@ -15,9 +14,7 @@ class FieldValidator : public QValidator
 public:
     enum class Form { Bare, Quoted };
 
-    // A ceiling refuses a text whose numeric value lies above it.
-    explicit FieldValidator(Form form, QObject *parent = nullptr,
-                            std::optional<double> ceiling = std::nullopt);
+    explicit FieldValidator(Form form, QObject *parent = nullptr);
 
     State validate(QString &input, int &pos) const override;
 
@@ -25,5 +22,4 @@ public:
 
 private:
     Form m_form;
-    std::optional<double> m_ceiling;
 };

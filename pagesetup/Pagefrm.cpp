@@ -4,6 +4,7 @@
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
 #include "NumberText.h"
+#include "PagefrmAccessibility.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "TimedWaits.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -46,17 +48,6 @@ int within(double value, int low, int high)
     return int(std::nearbyint(std::clamp(value, double(low), double(high))));
 }
 
-// Ticks nothing in a group of options.
-void clearOptions(const std::array<QRadioButton *, 3> &options)
-{
-    for (QRadioButton *option : options)
-        option->setAutoExclusive(false);
-    for (QRadioButton *option : options)
-        option->setChecked(false);
-    for (QRadioButton *option : options)
-        option->setAutoExclusive(true);
-}
-
 } // namespace
 
 Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
@@ -67,6 +58,7 @@ Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
         messages = m_ownMessages.get();
     }
     m_messages = messages;
+    PagefrmAccessibility::install();
     m_ui.setupUi(this);
     m_waits = std::make_unique<TimedWaits>(m_state, m_line);
     m_programmer = std::make_unique<StationProgrammer>(m_config, m_state, m_line, *m_waits, *this);
@@ -96,17 +88,15 @@ void Pagefrm::connectRules()
     connect(ui.WideSpin, &QSpinBox::valueChanged, this, &Pagefrm::WideSpin_Change);
 
     // Fields written bare in the station file may not hold what would split or unquote them.
-    const auto bare = [](QLineEdit *box, std::optional<double> ceiling = std::nullopt) {
-        box->setValidator(new FieldValidator(FieldValidator::Form::Bare, box, ceiling));
-    };
-    bare(ui.NumInpTxt, double(PagerConfig::MaxInputs));
-    for (QLineEdit *box : {ui.AltTxt, ui.ManTxt, ui.PageNumTxt, ui.PagerTextTxt, ui.GrpPg[0], ui.GrpPg[1], ui.GrpPg[2]})
+    const auto bare = [](QLineEdit *box) { box->setValidator(new FieldValidator(FieldValidator::Form::Bare, box)); };
+    for (QLineEdit *box : {ui.NumInpTxt, ui.AltTxt, ui.ManTxt, ui.PageNumTxt, ui.PagerTextTxt, ui.GrpPg[0], ui.GrpPg[1], ui.GrpPg[2]})
         bare(box);
     ui.WideText->setValidator(new FieldValidator(FieldValidator::Form::Quoted, ui.WideText));
 
     connect(ui.ManTxt, &QLineEdit::textChanged, this, [this](const QString &text) { m_config.ManagerPager = text; });
     connect(ui.AltTxt, &QLineEdit::textChanged, this, [this](const QString &text) { m_config.AlternatePager = text; });
     connect(ui.NumInpTxt, &QLineEdit::textChanged, this, &Pagefrm::NumInpTxt_Change);
+    connect(ui.NumInpTxt, &QLineEdit::textEdited, this, &Pagefrm::NumInpTxt_Edited);
     connect(ui.PageNumTxt, &QLineEdit::textChanged, this, &Pagefrm::PageNumTxt_Change);
     connect(ui.PagerTextTxt, &QLineEdit::textChanged, this, &Pagefrm::PagerTextTxt_Change);
     for (int slot = 0; slot < 3; ++slot)
@@ -156,11 +146,12 @@ void Pagefrm::pagcfgload()
 void Pagefrm::showLoadedValues(QStringList &problems)
 {
     showPort(problems);
-    showBaudRate(problems);
+    showBaudRate();
     m_state.PortId = 0;
     m_state.PortIndex = int32_t(m_config.PortNumber) - 1;
     showModeCode();
     m_ui.NumInpTxt->setText(m_config.InputCount);
+    showInputLimitNote(false);
     showRecallTime(problems);
     m_ui.AltTxt->setText(m_config.AlternatePager);
     m_ui.ManTxt->setText(m_config.ManagerPager);
@@ -200,7 +191,9 @@ void Pagefrm::showPort(QStringList &problems)
     m_ui.Portspin->setValue(shown);
 }
 
-void Pagefrm::showBaudRate(QStringList &problems)
+// Any other text ticks nothing: the option ticked before stays, and so does the baud code
+// that a send uses, so what is shown is what goes to the line.
+void Pagefrm::showBaudRate()
 {
     static const char *const rates[] = {"1200", "2400", "9600"};
     static const int16_t codes[] = {4, 5, 7};
@@ -211,10 +204,6 @@ void Pagefrm::showBaudRate(QStringList &problems)
             return;
         }
     }
-    // Ticking none shows that no rate the window offers was stored; the user picks one.
-    clearOptions(m_ui.BaudOpt);
-    problems.append(QStringLiteral("The baud rate \"%1\" is not one of 1200, 2400 and 9600; choose one.")
-                        .arg(m_config.BaudRate));
 }
 
 void Pagefrm::showModeCode()
@@ -339,12 +328,32 @@ void Pagefrm::WideSpin_Change(int value)
     showText(m_ui.WideText, dial);
 }
 
+// A count above what the record holds becomes the most it holds, and the note beside the box
+// says so: the user sees that the count in force is not the one typed.
 void Pagefrm::NumInpTxt_Change(const QString &text)
 {
+    if (numericValue(text) > PagerConfig::MaxInputs) {
+        m_ui.NumInpTxt->setText(QString::number(PagerConfig::MaxInputs));
+        showInputLimitNote(true);
+        return;
+    }
     m_config.InputCount = text;
     const double n = numericValue(text);
     if (n > 0)
         setInputLimit(n);
+}
+
+// Every edit of the count starts without the note; the change rule shows it again if the
+// count has to be lowered.
+void Pagefrm::NumInpTxt_Edited()
+{
+    showInputLimitNote(false);
+}
+
+void Pagefrm::showInputLimitNote(bool shown)
+{
+    m_ui.NumInpNote->setVisible(shown);
+    m_ui.NumInpTxt->setAccessibleDescription(shown ? m_ui.NumInpNote->text() : QString());
 }
 
 void Pagefrm::PageNumTxt_Change(const QString &text)
@@ -444,12 +453,18 @@ void Pagefrm::CmdSend_Click()
     if (m_programmer->running())
         return;
     // While the send waits the window stays live; only a second send and a change of
-    // station, which would reload the record under it, are held back.
+    // station, which would reload the record under it, are held back. Disabling the focused
+    // button passes the focus on to Save Data; it comes back at the end unless the user has
+    // moved it meanwhile, so that a second Space sends again rather than saving.
+    const bool hadFocus = m_ui.CmdSend->hasFocus();
     m_ui.CmdSend->setEnabled(false);
     m_ui.StaSpin->setEnabled(false);
+    const QPointer<QWidget> passedTo = QApplication::focusWidget();
     m_programmer->sendData();
     m_ui.CmdSend->setEnabled(true);
     m_ui.StaSpin->setEnabled(true);
+    if (hadFocus && QApplication::focusWidget() == passedTo)
+        m_ui.CmdSend->setFocus(Qt::OtherFocusReason);
 }
 
 void Pagefrm::CmdExit_Click()

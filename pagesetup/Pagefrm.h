@@ -56,7 +56,7 @@ private:
     void Form_Load();
     void showLoadedValues(QStringList &problems);
     void showPort(QStringList &problems);
-    void showBaudRate(QStringList &problems);
+    void showBaudRate();
     void showRecallTime(QStringList &problems);
     void showModeCode();
     void showVersion();
@@ -71,6 +71,8 @@ private:
 
     // Edit boxes.
     void NumInpTxt_Change(const QString &text);
+    void NumInpTxt_Edited();
+    void showInputLimitNote(bool shown);
     void PageNumTxt_Change(const QString &text);
     void PagerTextTxt_Change(const QString &text);
     void GrpPg_Change(int slot, const QString &text);

@@ -10,6 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,12 +27,36 @@ QFont face(Face kind, int points = 8)
     return font;
 }
 
+// The width a line edit needs to show `text` without scrolling: its frame, its inner margins,
+// the overhang of the first and last glyphs, the cursor after the last character and a little
+// air before the frame.
+int widthToShow(const QLineEdit *edit, const QString &text)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = QRect(0, 0, 100, 25);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    option.state |= QStyle::State_Sunken;
+    const int frame = 100 - edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width();
+    constexpr int innerMargins = 2 * 2;
+    constexpr int cursor = 1;
+    constexpr int clearOfTheFrame = 2;
+    const QFontMetrics metrics = edit->fontMetrics();
+    const int overhang = text.isEmpty() ? 0
+                         : std::max(0, -metrics.leftBearing(text.front())) + std::max(0, -metrics.rightBearing(text.back()));
+    return frame + innerMargins + overhang + metrics.horizontalAdvance(text) + cursor + clearOfTheFrame;
+}
+
 // Puts controls on one parent at the pixel boxes installers' screenshots show (96 dpi);
-// a tab page is shifted so that its boxes count from the tab control's corner.
+// a tab page is shifted so that its boxes count from the tab control's corner, and `right`
+// is the last column a control there may use.
 class Placer
 {
 public:
-    explicit Placer(QWidget *parent, QPoint shift = {}) : m_parent(parent), m_shift(shift) {}
+    explicit Placer(QWidget *parent, QPoint shift = {}, int right = 0)
+        : m_parent(parent), m_shift(shift), m_right(right)
+    {
+    }
 
     template <typename Widget>
     Widget *put(Widget *widget, const QString &name, Face kind, QRect box) const
@@ -59,6 +87,7 @@ public:
         if (maxLength > 0) {
             edit->setMaxLength(maxLength);
             edit->setProperty("fieldLength", maxLength);
+            edit->setGeometry(roomForFullValue(edit, box).translated(-m_shift));
         }
         edit->setProperty("helpTopic", topic);
         return edit;
@@ -88,8 +117,22 @@ public:
     }
 
 private:
+    // A box that stops at a length shows that many of the widest letters whole: it grows to
+    // the right into free room, and moves left where the page ends.
+    QRect roomForFullValue(const QLineEdit *edit, QRect box) const
+    {
+        const int needed = widthToShow(edit, QString(edit->maxLength(), u'W'));
+        if (needed <= box.width())
+            return box;
+        box.setWidth(needed);
+        if (m_right > 0 && box.right() > m_right)
+            box.moveRight(m_right);
+        return box;
+    }
+
     QWidget *m_parent;
     QPoint m_shift;
+    int m_right;
 };
 
 // A screen reader names a control by the label that stands beside it.
@@ -97,6 +140,24 @@ void labelFor(QLabel *label, QWidget *control)
 {
     label->setBuddy(control);
     control->setAccessibleName(label->text());
+}
+
+// Tab enters a group of options at its ticked one: the toolkit keeps a group's single tab stop
+// on the option that last had the focus, and here ticking one moves it there too.
+template <size_t N>
+void tabStopFollowsTick(const std::array<QRadioButton *, N> &options)
+{
+    for (QRadioButton *option : options) {
+        QObject::connect(option, &QRadioButton::toggled, option, [options, option](bool ticked) {
+            if (!ticked)
+                return;
+            for (QRadioButton *other : options) {
+                const Qt::FocusPolicy policy = other->focusPolicy();
+                other->setFocusPolicy(other == option ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                      : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+            }
+        });
+    }
 }
 
 QString indexed(const char *name, int index)
@@ -140,6 +201,7 @@ void PagefrmUi::setupTop(QWidget *form)
     const Placer frame2(Frame2);
     VersOpt[0] = frame2.option(indexed("VersOpt", 0), QStringLiteral("1.0 X"), 200, {16, 24, 49, 17});
     VersOpt[1] = frame2.option(indexed("VersOpt", 1), QStringLiteral("1.1 X"), 200, {88, 24, 49, 17});
+    tabStopFollowsTick(VersOpt);
 
     CmdHlp = window.button(QStringLiteral("CmdHlp"), QStringLiteral("Help"), 0, {56, 80, 65, 25});
     SaveCmd = window.button(QStringLiteral("SaveCmd"), QStringLiteral("Save Data"), 800, {56, 144, 65, 25});
@@ -156,13 +218,14 @@ void PagefrmUi::setupTop(QWidget *form)
         line->setFont(status);
         line->hide();
     }
-    Connectinfo->setAccessibleName(QStringLiteral("Connection status"));
-    Sendinfo->setAccessibleName(QStringLiteral("Download progress"));
+    // No name of their own: a screen reader then hears the current text, and each new one.
+    Connectinfo->setAccessibleDescription(QStringLiteral("Connection status"));
+    Sendinfo->setAccessibleDescription(QStringLiteral("Download progress"));
 }
 
 void PagefrmUi::setupCommunications(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     ComLbl = tab.label(QStringLiteral("ComLbl"), QStringLiteral("Communications Port"), {16, 100, 153, 25});
     Portspin = tab.spin(QStringLiteral("Portspin"), 1, 4, 1, 400, {176, 92, 33, 25});
     labelFor(ComLbl, Portspin);
@@ -178,11 +241,12 @@ void PagefrmUi::setupCommunications(QWidget *page)
                                     {lefts[k] + 16, 24, 41, 17});
         labelFor(BaudLabel[k], BaudOpt[k]);
     }
+    tabStopFollowsTick(BaudOpt);
 }
 
 void PagefrmUi::setupPagerMode(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     static const char *const texts[] = {"Send Individual Input Pages", "Send To Alternate Pager",
                                         "Send To Manager Pager"};
     static const QRect boxes[] = {{48, 84, 265, 25}, {48, 124, 281, 25}, {48, 164, 265, 25}};
@@ -192,9 +256,14 @@ void PagefrmUi::setupPagerMode(QWidget *page)
 
 void PagefrmUi::setupGeneralInfo(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     Label4 = tab.label(QStringLiteral("Label4"), QStringLiteral("Total Number of Inputs"), {24, 76, 161, 17});
     NumInpTxt = tab.edit(QStringLiteral("NumInpTxt"), 300, {192, 68, 33, 25});
+    NumInpNote = tab.label(QStringLiteral("NumInpNote"), QStringLiteral("At most 512"), {232, 76, 113, 17});
+    QPalette red = NumInpNote->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    NumInpNote->setPalette(red);
+    NumInpNote->hide();
     Label5 = tab.label(QStringLiteral("Label5"), QStringLiteral("Time Before Recall in Min."), {24, 116, 185, 17});
     RecallSpin = tab.spin(QStringLiteral("RecallSpin"), 0, 9, 4, 300, {216, 108, 33, 25});
     Label6 = tab.label(QStringLiteral("Label6"), QStringLiteral("Alternate Pager Number"), {24, 156, 169, 17});
@@ -209,7 +278,7 @@ void PagefrmUi::setupGeneralInfo(QWidget *page)
 
 void PagefrmUi::setupIndividualInputs(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     Label8 = tab.label(QStringLiteral("Label8"), QStringLiteral("Input"), {24, 76, 41, 25});
     InputSpin = tab.spin(QStringLiteral("InputSpin"), 1, 512, 1, 600, {64, 68, 49, 25});
     NormCk = tab.check(QStringLiteral("NormCk"), QStringLiteral("Display Norm/Emer"), 600, {160, 76, 161, 25});
@@ -224,7 +293,7 @@ void PagefrmUi::setupIndividualInputs(QWidget *page)
 
 void PagefrmUi::setupGroupPagers(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     GrpLbl1 = tab.label(QStringLiteral("GrpLbl1"), QStringLiteral("Group Pager Number"), {16, 72, 153, 17});
     GrpSpin = tab.spin(QStringLiteral("GrpSpin"), 900, 931, 900, 700, {176, 64, 49, 25});
     GrpLbl2 = tab.label(QStringLiteral("GrpLbl2"), QStringLiteral("Pager numbers for this group"), {8, 128, 209, 25});
@@ -244,7 +313,7 @@ void PagefrmUi::setupGroupPagers(QWidget *page)
 
 void PagefrmUi::setupWideAreaPaging(QWidget *page)
 {
-    const Placer tab(page, SSTab1->pageOrigin());
+    const Placer tab(page, SSTab1->pageOrigin(), pageRight());
     WideLab1 = tab.label(QStringLiteral("WideLab1"), QStringLiteral("Wide Area Pager Number"), {32, 64, 185, 17});
     WideSpin = tab.spin(QStringLiteral("WideSpin"), 800, 815, 800, 750, {240, 56, 49, 25});
     WideText = tab.edit(QStringLiteral("WideText"), 750, {88, 112, 153, 25}, DialLength);
@@ -254,6 +323,13 @@ void PagefrmUi::setupWideAreaPaging(QWidget *page)
     WideLab3->setWordWrap(true);
     labelFor(WideLab1, WideSpin);
     labelFor(WideLab2, WideText);
+}
+
+// The last column, counted from the tab control's corner, that a control on a page may use.
+int PagefrmUi::pageRight() const
+{
+    constexpr int gap = 8;
+    return SSTab1->width() - SSTab1->pageOrigin().x() - gap;
 }
 
 void PagefrmUi::setupFocusOrder()

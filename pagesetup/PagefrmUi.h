@@ -44,6 +44,7 @@ struct PagefrmUi
 
     QLabel *Label4 = nullptr;
     QLineEdit *NumInpTxt = nullptr;
+    QLabel *NumInpNote = nullptr; // shown when a typed count was lowered to the most inputs held
     QLabel *Label5 = nullptr;
     QSpinBox *RecallSpin = nullptr;
     QLabel *Label6 = nullptr;
@@ -82,4 +83,5 @@ private:
     void setupGroupPagers(QWidget *page);
     void setupWideAreaPaging(QWidget *page);
     void setupFocusOrder();
+    int pageRight() const;
 };

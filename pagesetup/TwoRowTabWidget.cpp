@@ -1,5 +1,6 @@
 #include "TwoRowTabWidget.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -24,6 +25,7 @@ TwoRowTabWidget::TwoRowTabWidget(QWidget *parent)
 int TwoRowTabWidget::addTab(QWidget *page, const QString &caption)
 {
     m_captions.append(caption);
+    page->setAccessibleName(caption);
     m_stack->addWidget(page);
     if (m_current < 0)
         setCurrentIndex(0);
@@ -38,10 +40,30 @@ void TwoRowTabWidget::setCurrentIndex(int index)
         return;
     m_current = index;
     m_stack->setCurrentIndex(index);
-    setAccessibleName(m_captions.at(index));
-    setAccessibleDescription(tr("Tab %1 of %2").arg(index + 1).arg(count()));
     update();
+    announce(index);
     emit currentChanged(index);
+}
+
+// As the toolkit's tab bar does: the tab now selected, and the focus on it when the
+// control has the focus.
+void TwoRowTabWidget::announce(int index)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (hasFocus()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(index);
+        QAccessible::updateAccessibility(&focus);
+    }
+    QAccessibleEvent selection(this, QAccessible::Selection);
+    selection.setChild(index);
+    QAccessible::updateAccessibility(&selection);
+}
+
+QWidget *TwoRowTabWidget::pageStack() const
+{
+    return m_stack;
 }
 
 QWidget *TwoRowTabWidget::page(int index) const

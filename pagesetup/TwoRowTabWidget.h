@@ -11,6 +11,7 @@ class QStackedWidget;
 // A tab control whose tabs stand in two fixed rows of three, the first row holding tabs 0 to 2
 // and the second tabs 3 to 5. Qt's tab widget has a single row, so the strip is drawn here with
 // the style's own tab shapes. The control is one focus stop: arrow keys, Home and End pick a tab.
+// Screen readers see a page-tab list (TwoRowTabAccessible).
 class TwoRowTabWidget : public QWidget
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     void setCurrentIndex(int index);
     QWidget *page(int index) const;
     QString tabText(int index) const { return m_captions.value(index); }
+    // Holds the pages; the accessible page-tab list shows it after the tabs.
+    QWidget *pageStack() const;
 
     int rowCount() const { return (count() + TabsPerRow - 1) / TabsPerRow; }
     QRect tabRect(int index) const;
@@ -46,6 +49,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void announce(int index);
     int stripHeight() const { return rowCount() * RowHeight; }
     void layoutPages();
 

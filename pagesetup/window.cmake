@@ -6,7 +6,9 @@ add_library(pagesetup_window STATIC
   ${CMAKE_CURRENT_LIST_DIR}/HelpWindow.cpp ${CMAKE_CURRENT_LIST_DIR}/HelpWindow.h
   ${CMAKE_CURRENT_LIST_DIR}/MessageBoxes.cpp ${CMAKE_CURRENT_LIST_DIR}/MessageBoxes.h
   ${CMAKE_CURRENT_LIST_DIR}/Pagefrm.cpp ${CMAKE_CURRENT_LIST_DIR}/Pagefrm.h
+  ${CMAKE_CURRENT_LIST_DIR}/PagefrmAccessibility.cpp ${CMAKE_CURRENT_LIST_DIR}/PagefrmAccessibility.h
   ${CMAKE_CURRENT_LIST_DIR}/PagefrmUi.cpp ${CMAKE_CURRENT_LIST_DIR}/PagefrmUi.h
+  ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabAccessible.cpp ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabAccessible.h
   ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabWidget.cpp ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabWidget.h
 )
 target_include_directories(pagesetup_window PUBLIC ${CMAKE_CURRENT_LIST_DIR})

@@ -419,7 +419,7 @@ void TestConfigFile::saveFailureKeepsPreviousFile()
     PagerConfig loaded;
     const auto load = ConfigFile::load(loaded, "pagcfg02.dat");
     QVERIFY(!load.found);
-    QVERIFY(load.problems.join('\n').contains("not an ordinary file"));
+    QVERIFY(load.problems.isEmpty());
 }
 
 void TestConfigFile::unstorableTextIsRefused_data()

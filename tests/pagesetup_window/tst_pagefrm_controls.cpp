@@ -6,6 +6,7 @@
 #include "TwoRowTabWidget.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -73,7 +74,7 @@ private slots:
         row("SaveCmd", "QPushButton", "Save Data", {56, 144, 65, 25}, false, "");
         row("CmdSend", "QPushButton", "Send Data", {56, 208, 65, 25}, false, "");
         row("CmdExit", "QPushButton", "Exit", {64, 280, 41, 25}, false, "");
-        row("SSTab1", "TwoRowTabWidget", "", {200, 104, 353, 233}, false, "Communications");
+        row("SSTab1", "TwoRowTabWidget", "", {200, 104, 353, 233}, false, "");
         row("ComLbl", "QLabel", "Communications Port", {16, 100, 153, 25}, true, "");
         row("Portspin", "QSpinBox", "", {176, 92, 33, 25}, false, "Communications Port");
         row("Frame1", "QGroupBox", "Baud Rate", {48, 132, 257, 65}, true, "");
@@ -88,6 +89,7 @@ private slots:
         row("ModeCk(2)", "QCheckBox", "Send To Manager Pager", {48, 164, 265, 25}, true, "");
         row("Label4", "QLabel", "Total Number of Inputs", {24, 76, 161, 17}, true, "");
         row("NumInpTxt", "QLineEdit", "1", {192, 68, 33, 25}, false, "Total Number of Inputs");
+        row("NumInpNote", "QLabel", "At most 512", {232, 76, 113, 17}, true, "");
         row("Label5", "QLabel", "Time Before Recall in Min.", {24, 116, 185, 17}, true, "");
         row("RecallSpin", "QSpinBox", "", {216, 108, 33, 25}, false, "Time Before Recall in Min.");
         row("Label6", "QLabel", "Alternate Pager Number", {24, 156, 169, 17}, true, "");
@@ -129,7 +131,16 @@ private slots:
         QWidget *widget = control(name);
         QVERIFY2(widget, qPrintable(name));
         QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), kind);
-        QCOMPARE(placed(widget), box);
+        const QRect at = placed(widget);
+        auto *edit = qobject_cast<QLineEdit *>(widget);
+        if (edit && edit->maxLength() < 32767) {
+            // A box that stops at a length grows, into free room, to show a full value.
+            QCOMPARE(at.top(), box.top());
+            QCOMPARE(at.height(), box.height());
+            QVERIFY(at.left() <= box.left() && at.width() >= box.width());
+        } else {
+            QCOMPARE(at, box);
+        }
         QCOMPARE(widget->font().bold(), bold);
         const bool status = name == QLatin1String("Connectinfo") || name == QLatin1String("Sendinfo");
         QCOMPARE(widget->font().pointSize(), status ? 12 : 8);
@@ -145,7 +156,7 @@ private slots:
             shown = frame->title();
         QCOMPARE(shown, text);
         if (!heard.isEmpty())
-            QCOMPARE(widget->accessibleName(), heard);
+            QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), heard);
     }
 
     void spinBoxLimits_data()
@@ -189,7 +200,9 @@ private slots:
         QWidget *first = control(QStringLiteral("CmdExit"));
         QWidget *widget = first;
         do {
-            if ((widget->focusPolicy() & Qt::TabFocus) && !widget->objectName().isEmpty()
+            // An option group is one tab stop (its ticked option), yet all its options keep their place.
+            const bool option = qobject_cast<QRadioButton *>(widget);
+            if ((option || (widget->focusPolicy() & Qt::TabFocus)) && !widget->objectName().isEmpty()
                 && !widget->objectName().startsWith(QLatin1String("qt_")))
                 chain.append(widget->objectName());
             widget = widget->nextInFocusChain();
@@ -225,7 +238,6 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 4);
         QVERIFY(control(QStringLiteral("GrpSpin"))->isVisible());
         QCOMPARE(QApplication::focusWidget(), tabs);
-        QCOMPARE(tabs->accessibleName(), QStringLiteral("Group Pagers"));
         QTest::keyClick(tabs, Qt::Key_Up);
         QCOMPARE(tabs->currentIndex(), 1);
         QTest::keyClick(tabs, Qt::Key_Right);
@@ -233,6 +245,73 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 3);
         QTest::keyClick(tabs, Qt::Key_Left);
         QCOMPARE(tabs->currentIndex(), 2);
+    }
+
+    // What a screen reader finds: a frame named by the caption, a page-tab list whose tabs
+    // switch pages through their action, and status lines heard by their current text.
+    void screenReaderFindsTheWindowTabsAndStatus()
+    {
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(m_window.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), Pagefrm::caption());
+
+        TwoRowTabWidget *tabs = m_window->ui().SSTab1;
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(tabs);
+        QCOMPARE(list->role(), QAccessible::PageTabList);
+        QCOMPARE(list->childCount(), 7);
+        for (int i = 0; i < 6; ++i) {
+            QAccessibleInterface *tab = list->child(i);
+            QCOMPARE(tab->role(), QAccessible::PageTab);
+            QCOMPARE(tab->text(QAccessible::Name), tabs->tabText(i));
+            QCOMPARE(tab->parent(), list);
+            QCOMPARE(list->indexOfChild(tab), i);
+            QCOMPARE(bool(tab->state().selected), i == 0);
+        }
+        QAccessibleInterface *groups = list->child(4);
+        groups->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(tabs->currentIndex(), 4);
+        QVERIFY(groups->state().selected && !list->child(0)->state().selected);
+        QAccessibleInterface *pages = list->child(6);
+        QVERIFY(pages->object() == tabs->pageStack());
+        QCOMPARE(list->indexOfChild(pages), 6);
+
+        const QString failure = QStringLiteral("Failure communicating with station 5");
+        m_window->setConnectinfo(failure, SendView::Colour::Failure);
+        m_window->setSendinfo(QStringLiteral("Group pagers sent"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(m_window->ui().Connectinfo)->text(QAccessible::Name), failure);
+        QCOMPARE(QAccessible::queryAccessibleInterface(m_window->ui().Sendinfo)->text(QAccessible::Name),
+                 QStringLiteral("Group pagers sent"));
+        // The toolkit announces a label's new text only while it has no name of its own.
+        QVERIFY(m_window->ui().Connectinfo->accessibleName().isEmpty() && m_window->ui().Sendinfo->accessibleName().isEmpty());
+    }
+
+    void tabEntersAnOptionGroupAtItsTickedOption_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("ticked");
+        QTest::newRow("baud rate") << 0 << "Portspin" << "BaudOpt(2)";
+        QTest::newRow("EPROM version") << 4 << "GrpPg3" << "VersOpt(1)";
+    }
+
+    // Space on the option that takes the focus then changes nothing.
+    void tabEntersAnOptionGroupAtItsTickedOption()
+    {
+        QFETCH(int, tab);
+        QFETCH(QString, before);
+        QFETCH(QString, ticked);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_window->ui().SSTab1->setCurrentIndex(tab);
+        m_window->ui().BaudOpt[2]->click();
+        const PagerConfig config = m_window->config();
+        control(before)->setFocus();
+        QTest::keyClick(control(before), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), ticked);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(m_window->config().BaudRate, config.BaudRate);
+        QCOMPARE(m_window->config().EpromVersion, config.EpromVersion);
+        QVERIFY(qobject_cast<QRadioButton *>(control(ticked))->isChecked());
     }
 
     void f1OpensTheFocusedControlsTopic_data()

@@ -5,6 +5,8 @@
 #include "TwoRowTabWidget.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -52,8 +54,10 @@ QByteArray fileBytes(const QString &name)
 // What a user types: each character goes through the box's own checks.
 void type(QLineEdit *box, const QString &text, bool replace = true)
 {
-    if (replace)
+    if (replace) {
         box->selectAll();
+        box->del();
+    }
     for (QChar c : text)
         box->insert(QString(c));
 }
@@ -185,25 +189,38 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("limit");
-        QTest::newRow("12 raises it") << "12" << 12;
-        QTest::newRow("3 lowers it") << "3" << 3;
-        QTest::newRow("0 keeps it") << "0" << 7;
-        QTest::newRow("empty keeps it") << "" << 7;
-        QTest::newRow("no number keeps it") << "x" << 7;
-        QTest::newRow("512 is the most") << "512" << 512;
-        QTest::newRow("600 is refused at its last digit") << "600" << 60;
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("12 raises it") << "12" << 12 << "12";
+        QTest::newRow("3 lowers it") << "3" << 3 << "3";
+        QTest::newRow("0 keeps it") << "0" << 7 << "0";
+        QTest::newRow("empty keeps it") << "" << 7 << "";
+        QTest::newRow("no number keeps it") << "x" << 7 << "x";
+        QTest::newRow("512 is the most") << "512" << 512 << "512";
+        QTest::newRow("600 becomes 512, with a note") << "600" << 512 << "512";
+        QTest::newRow("1e9 becomes 512, with a note") << "1e9" << 512 << "512";
     }
 
+    // A count above the most inputs held is never silently another number: the box shows
+    // the count in force and a note beside it says why, until the next edit within range.
     void inputCountSetsTheInputLimit()
     {
         QFETCH(QString, typed);
         QFETCH(int, limit);
+        QFETCH(QString, shown);
         open();
+        showTab(PagefrmUi::GeneralInfo);
         type(ui().NumInpTxt, QStringLiteral("7"));
         type(ui().NumInpTxt, typed);
         QCOMPARE(ui().InputSpin->maximum(), limit);
-        QCOMPARE(config().InputCount, ui().NumInpTxt->text());
+        QCOMPARE(ui().NumInpTxt->text(), shown);
+        QCOMPARE(config().InputCount, shown);
         QVERIFY(NumberText::numericValue(config().InputCount) <= 512);
+        const bool noted = shown != typed;
+        QCOMPARE(ui().NumInpNote->isVisible(), noted);
+        QCOMPARE(QAccessible::queryAccessibleInterface(ui().NumInpTxt)->text(QAccessible::Description),
+                 noted ? QStringLiteral("At most 512") : QString());
+        type(ui().NumInpTxt, QStringLiteral("5"));
+        QCOMPARE(ui().NumInpNote->isVisible(), false);
     }
 
     void loweringTheLimitKeepsTheInputInRange()
@@ -313,6 +330,8 @@ private slots:
         QTest::newRow("dial string") << "WideText" << 25;
     }
 
+    void fullValueIsShownWhole_data() { editBoxesStopAtTheirWidth_data(); }
+
     void editBoxesStopAtTheirWidth()
     {
         QFETCH(QString, box);
@@ -324,6 +343,34 @@ private slots:
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("123456789012345678901234567890"));
         QCOMPARE(edit->text().size(), width);
+    }
+
+    // A full-length value of the widest letters is shown whole: the cursor at its end stands
+    // as far from its start as the text is wide, so nothing scrolled out of sight.
+    void fullValueIsShownWhole()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, width);
+        open();
+        showTab(PagefrmUi::Communications);
+        auto *edit = m_window->findChild<QLineEdit *>(box);
+        for (int tab = 0; tab < ui().SSTab1->count() && !edit->isVisible(); ++tab)
+            ui().SSTab1->setCurrentIndex(tab);
+        // Where the box paints its cursor; painting is what scrolls a text that does not fit.
+        const auto cursorAt = [edit] {
+            edit->grab();
+            return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        const QString full(width, u'W');
+        edit->setText(full);
+        edit->home(false);
+        const int start = cursorAt();
+        edit->end(false);
+        QCOMPARE(cursorAt() - start, edit->fontMetrics().horizontalAdvance(full));
+        QWidget *page = edit->parentWidget();
+        QVERIFY(page->rect().contains(edit->geometry()));
+        for (QWidget *other : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(other == edit || !other->geometry().intersects(edit->geometry()), qPrintable(other->objectName()));
     }
 
     void fieldsKeepOutWhatTheFileCannotCarry_data()
@@ -402,10 +449,41 @@ private slots:
         QCOMPARE(config().RecallMinutes, QStringLiteral("9"));
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
-        QCOMPARE(m_messages.details[0].count(QLatin1Char('\n')), 2);
+        QCOMPARE(m_messages.details[0].count(QLatin1Char('\n')), 1);
 
         ui().BaudOpt[1]->click();
         QCOMPARE(config().BaudRate, QStringLiteral("2400"));
+    }
+
+    // A folder in the station file's place loads as no file, and a baud rate that no option
+    // offers ticks none: the option ticked before stays, and with it the baud code a send uses.
+    void loadsWithoutAMessage_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("baudRate");
+        QTest::addColumn<int>("baudCode");
+        QTest::newRow("station file is a folder") << true << "1200" << 4;
+        QTest::newRow("baud rate 4800") << false << "4800" << 5;
+    }
+
+    void loadsWithoutAMessage()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, baudRate);
+        QFETCH(int, baudCode);
+        QStringList items = threeInputFile();
+        items[1] = QStringLiteral("4800");
+        if (folder)
+            QVERIFY(QDir().mkdir(QStringLiteral("pagcfg02.dat")));
+        else
+            writeStationFile(QStringLiteral("pagcfg02.dat"), items);
+        open();
+        ui().BaudOpt[1]->click();
+        ui().StaSpin->setValue(2);
+        QVERIFY(m_messages.texts.isEmpty());
+        QCOMPARE(config().BaudRate, baudRate);
+        QCOMPARE(m_window->state().BaudCode, int16_t(baudCode));
+        QCOMPARE(ui().BaudOpt[baudCode == 4 ? 0 : 1]->isChecked(), true);
     }
 
     // A text longer than its box is shown and kept whole; the box lets it be shortened.
@@ -448,6 +526,21 @@ private slots:
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
         QVERIFY(!m_messages.details[0].isEmpty());
+    }
+
+    // Send Data passes the focus on while it runs and takes it back at the end, so a
+    // second Space sends again rather than saving.
+    void spaceOnSendDataSendsAgain()
+    {
+        open();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        ui().CmdSend->setFocus();
+        for (int send = 1; send <= 2; ++send) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            QCOMPARE(QApplication::focusWidget(), ui().CmdSend);
+            QCOMPARE(m_line.calls.count(QStringLiteral("InitializePort")), send);
+        }
     }
 
     void exitClosesOnlyAnOpenPort_data()
