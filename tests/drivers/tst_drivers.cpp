@@ -320,8 +320,8 @@ private slots:
         QCOMPARE(send(ExampleConfigs::full(8), 4), Outcome::NotAcknowledged);
         m_view.hook = nullptr;
         const qint64 wallMs = sincePull.elapsed(), cpu = cpuMs() - cpuAtPull;
-        std::printf("pulled during a download: released %lld ms after the request, %lld ms CPU in %lld ms\n",
-                    releasedMs, cpu, wallMs);
+        qInfo("pulled during a download: released %lld ms after the request, %lld ms CPU in %lld ms",
+              static_cast<long long>(releasedMs), static_cast<long long>(cpu), static_cast<long long>(wallMs));
         QCOMPARE(m_view.connectText, QStringLiteral("Error in sending data"));
         QCOMPARE(m_view.connectColour, SendView::Colour::Failure);
         QVERIFY(releasedMs >= 0 && releasedMs < 2000);
@@ -360,7 +360,8 @@ private slots:
         const qint64 cpuBefore = cpuMs();
         idle(1000);
         const qint64 cpu = cpuMs() - cpuBefore;
-        std::printf("pulled while idle: released %lld ms after the request, then %lld ms CPU in 1 s\n", releasedMs, cpu);
+        qInfo("pulled while idle: released %lld ms after the request, then %lld ms CPU in 1 s",
+              static_cast<long long>(releasedMs), static_cast<long long>(cpu));
         QVERIFY2(cpu < 50, qPrintable(QString::number(cpu)));
         QCOMPARE(PutByte(0, 'x'), int32_t(CdrvNotOpen));
 
