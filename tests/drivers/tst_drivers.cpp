@@ -24,6 +24,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 #include <QTimer>
@@ -236,6 +237,21 @@ private slots:
         QCOMPARE(exclusive, 0);
         ::close(other);
         QCOMPARE(IsPortAvailable(0), int32_t(CdrvNotOpen));
+    }
+
+    // Com N without a link counts the devices the kernel really has: ttyS ports with a UART
+    // (the console excepted), then ttyUSB; a link to the console is refused.
+    void deviceNaming()
+    {
+        QCOMPARE(InitializePort(0, 1, 0, 0, 9, 0, 1280, 512, 0), 0);
+        char path[64] = {};
+        const QByteArray fdLink = "/proc/self/fd/" + QByteArray::number(CdrvReceiveDescriptor(0));
+        QVERIFY(::readlink(fdLink.constData(), path, sizeof path - 1) > 0);
+        QCOMPARE(QByteArray(path), QByteArray("/dev/ttyUSB0"));
+        QCOMPARE(UnInitializePort(0), 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/ttyS0"), QStringLiteral("com3")));
+        QCOMPARE(InitializePort(0, 2, 0, 0, 9, 0, 1280, 512, 0), int32_t(CdrvNoDevice));
+        QVERIFY(QFile::remove(QStringLiteral("com3")));
     }
 
     // 64 inputs, full groups and dial strings at 9600 baud. The host compares the bytes
