@@ -63,7 +63,7 @@ qint64 cpuMs()
 }
 
 // The bytes the programs hand to the library, as they left.
-class RecordingLine : public CommDrvLine
+class NotingLine : public CommDrvLine
 {
 public:
     QByteArray sent;
@@ -117,7 +117,7 @@ class TestDrivers : public QObject
     Q_OBJECT
 
     QString m_device = QString::fromLocal8Bit(qgetenv("VELGRIN_DEVICE"));
-    RecordingLine m_line;
+    NotingLine m_line;
     HookedView m_view;
     bool m_pulled = false;
 
