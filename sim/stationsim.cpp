@@ -1,6 +1,7 @@
 // stationsim: a simulated station line for the programs to talk to when no hardware is
 // attached. Links DIR/comN to a pseudo-terminal and plays the stations until killed.
 
+#include "LineEvents.h"
 #include "StationSim.h"
 
 #include <QCommandLineParser>
@@ -82,7 +83,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption stationsOption(QStringLiteral("stations"), QStringLiteral("Stations present, e.g. 1-8,12 (default 1-32)."), QStringLiteral("LIST"));
     const QCommandLineOption faultOption(QStringLiteral("fault"), QStringLiteral("A fault mode (repeatable; see above)."), QStringLiteral("FAULT"));
     const QCommandLineOption stdinOption(QStringLiteral("until-stdin-closes"), QStringLiteral("Stop when standard input closes."));
-    parser.addOptions({dirOption, comOption, pagerOption, stationsOption, faultOption, stdinOption});
+    const QCommandLineOption toleranceOption(QStringLiteral("pacing-tolerance"), QStringLiteral("How much shorter than owed a pause may look (ms, default 0.5)."), QStringLiteral("MS"), QStringLiteral("0.5"));
+    const QCommandLineOption eventsOption(QStringLiteral("line-events"), QStringLiteral("Print line speed changes, station calls, NAKs and download digests."));
+    parser.addOptions({dirOption, comOption, pagerOption, stationsOption, faultOption, stdinOption, toleranceOption, eventsOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -110,6 +113,11 @@ int main(int argc, char *argv[])
         }
         settings.stations = *stations;
     }
+    settings.pacingToleranceMs = parser.value(toleranceOption).toDouble(&ok);
+    if (!ok || settings.pacingToleranceMs < 0) {
+        err << "stationsim: --pacing-tolerance needs a number of milliseconds" << Qt::endl;
+        return 2;
+    }
     for (const QString &fault : parser.values(faultOption)) {
         QString why;
         if (!applyFault(fault, settings, &why)) {
@@ -127,6 +135,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     out() << sim.linkPath() << " -> " << sim.slavePath() << Qt::endl;
+    if (parser.isSet(eventsOption))
+        new LineEvents(sim, out());
 
     quitOnSignals(app);
     if (parser.isSet(stdinOption))
