@@ -8,5 +8,7 @@ void MessageBoxes::show(const QString &text, const QString &reason)
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Velgrin Terminal Program"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setInformativeText(reason);
+    // Named from the start: a screen reader may ask before the window manager has the title.
+    box.setAccessibleName(box.windowTitle());
     box.exec();
 }
