@@ -8,7 +8,8 @@ void MessageBoxes::show(const QString &text, const QString &reason)
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Velgrin Terminal Program"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setInformativeText(reason);
-    // Named from the start: a screen reader may ask before the window manager has the title.
+    // Named by the title itself rather than through the window's caption, so that a screen
+    // reader finds the name however early it asks.
     box.setAccessibleName(box.windowTitle());
     box.exec();
 }
