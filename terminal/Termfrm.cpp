@@ -297,22 +297,12 @@ bool Termfrm::eventFilter(QObject *watched, QEvent *event)
     if (!widget || widget->window() != this || focusWidget() == m_staTxt)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
-    if (leftToControl(*key))
-        return false;
     const std::optional<QByteArray> bytes = keyBytes(key->key(), key->modifiers(), key->text());
     if (!bytes)
         return false;
     for (const char byte : *bytes)
         Form_KeyPress(byte);
     return true;
-}
-
-// Space on an option button ticks it, as the toolkit does, instead of going to the line:
-// a keyboard user tabbing through the window must be able to choose the port and baud.
-bool Termfrm::leftToControl(const QKeyEvent &key) const
-{
-    const auto *option = qobject_cast<QRadioButton *>(focusWidget());
-    return option && key.key() == Qt::Key_Space && key.modifiers() == Qt::NoModifier;
 }
 
 void Termfrm::hideConnectinfo()

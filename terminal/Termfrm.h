@@ -21,8 +21,8 @@ class Messages;
 class OptionGroup;
 
 // The terminal window. Constructing it runs Form_Load (opens the port); start() shows it.
-// Every character key typed anywhere in it goes to the line, except into the station box
-// and Space on an option button.
+// Every character key typed anywhere in it goes to the line, except into the station box.
+
 class Termfrm : public QWidget, public LogonView
 {
     Q_OBJECT
@@ -74,7 +74,6 @@ private:
     void setTabOrder();
     void Form_Load();
     void Form_KeyPress(char byte);
-    bool leftToControl(const QKeyEvent &key) const;
     void Form_Unload();
     void StaTxt_Change(const QString &text);
 

@@ -56,16 +56,13 @@ struct Window
     std::unique_ptr<Termfrm> form;
 };
 
-// Ticks an option the way a user or the program may: a click, Space on it, a screen
+// Ticks an option the way a user or the program may: a click, a screen
 // reader's Toggle or Press action, or setChecked.
 void choose(QRadioButton *option, const QString &how)
 {
     QAccessibleActionInterface *actions = QAccessible::queryAccessibleInterface(option)->actionInterface();
     if (how == "click") {
         option->click();
-    } else if (how == "space") {
-        option->setFocus();
-        QTest::keyClick(option, Qt::Key_Space);
     } else if (how == "toggle") {
         actions->doAction(QAccessibleActionInterface::toggleAction());
     } else if (how == "press") {
@@ -368,7 +365,6 @@ void TestTermfrm::comChoice_data()
     QTest::newRow("Com 2 by the Toggle action") << true << 1 << "toggle" << 0 << reopen << QStringList();
     QTest::newRow("Com 2 set by the program") << true << 1 << "set" << 0 << reopen << QStringList();
     QTest::newRow("Com 1 again by the Press action") << true << 0 << "press" << 0 << reopen << QStringList();
-    QTest::newRow("Com 1 again by Space") << true << 0 << "space" << 0 << reopen << QStringList();
     QTest::newRow("closed port is only opened") << false << 1 << "click" << 0
                                                 << QStringList{"IsPortAvailable"} + FullOpening << QStringList();
     QTest::newRow("close refused") << true << 1 << "click" << 5 << reopen << QStringList{"COMM-DRV Uninit error5"};
