@@ -3,21 +3,27 @@
 #include <QString>
 
 class QPlainTextEdit;
+class QTextBlock;
+class QTextCursor;
 
 // The terminal text area's rules: received pieces go after everything already there (never
 // into a selection the user made), the end stays in view, and the history is bounded so a
 // day-long session does not grow without limit.
+//
+// A line without CR may run on for megabytes, and the text area lays out a whole block
+// anew with every change: past a few thousand characters that costs more than the line
+// brings in. So a long line is held as several blocks, each ending where the area wraps
+// the line anyway; the later ones are marked as continuations, so the line looks, selects
+// and copies as one.
 class TermText
 {
 public:
-    // The oldest lines go first once either bound is passed: 20,000 lines, or 2 million
+    // The oldest lines go first once either bound is passed: 20,000 blocks, or 2 million
     // characters (at least 10,000 lines of 200 characters).
     static constexpr int MaxLines = 20000;
     static constexpr int MaxCharacters = 2000000;
-    // A line that never gets its CR continues on a new line after this many characters;
-    // the area wraps long lines anyway, and one endless line would be laid out anew with
-    // every piece.
-    static constexpr int MaxLineLength = 1000;
+    // A block longer than this hands its last row on to a continuation block.
+    static constexpr int RowBlockLength = 1000;
 
     explicit TermText(QPlainTextEdit &edit);
 
@@ -26,11 +32,18 @@ public:
     void clear();
 
     // How a piece is drawn: a line break for CR LF, TAB as itself, every other control
-    // byte as its visible symbol, so that none adds a line of its own. An LF at the start of
-    // a line (the usual CR LF) is drawn as nothing; elsewhere it shows as its symbol too.
-    static QString drawn(const QString &piece, bool atLineStart);
+    // byte (LF included) as its visible symbol, so that none adds a line of its own.
+    static QString drawn(const QString &piece);
+
+    // The characters as they were received, for what the user copies: a line break gives
+    // back its CR, a symbol its control byte, a continuation nothing.
+    static QString received(const QTextCursor &selection);
+
+    static bool continues(const QTextBlock &block);
 
 private:
+    void appendToLine(QTextCursor &end, const QString &text);
+    void handOnLastRow(QTextCursor &end);
     void dropOldest();
 
     QPlainTextEdit &m_edit;

@@ -1,15 +1,17 @@
 #include "Termfrm.h"
 
+#include "FrameAccessibility.h"
 #include "KeyBytes.h"
 #include "Logon.h"
 #include "Messages.h"
 #include "NumberText.h"
+#include "OptionGroup.h"
 #include "SerialLine.h"
 #include "StationEntry.h"
 #include "TerminalState.h"
+#include "TerminalTextArea.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -42,6 +44,7 @@ Termfrm::Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWi
     , m_receiver(state, line)
     , m_waits(state.TimerExpired)
 {
+    presentAsFrame(QString::fromLatin1(staticMetaObject.className()));
     setObjectName(QStringLiteral("Termfrm"));
     setWindowTitle(QStringLiteral("Velgrin Terminal Program 1.10"));
     // The controls reach 9495 twips across and 6375 down.
@@ -51,6 +54,7 @@ Termfrm::Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWi
     createOptions();
     createButtons();
     fitLabels();
+    fitConnectinfo();
     setTabOrder();
     connect(&m_receiver, &Receiver::textArrived, this, [this](const QString &piece) { m_termText->append(piece); });
     qApp->installEventFilter(this);
@@ -80,7 +84,7 @@ void Termfrm::createTerminalArea()
     m_connectinfo->setAlignment(Qt::AlignCenter);
     m_connectinfo->hide();
 
-    m_termTxt = place(new QPlainTextEdit(this), "TermTxt", 120, 840, 6135, 5535);
+    m_termTxt = place(new TerminalTextArea(this), "TermTxt", 120, 840, 6135, 5535);
     m_termTxt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Only the station writes here; typed keys go to the line.
     m_termTxt->setReadOnly(true);
@@ -109,10 +113,10 @@ void Termfrm::createOptions()
     m_comframe = place(new QGroupBox(QStringLiteral("Com port"), this), "Comframe", 6600, 2520, 2895, 855);
     m_comOpt[0] = place(new QRadioButton(QStringLiteral("Com 1"), m_comframe), "ComOpt(0)", 360, 360, 855, 255);
     m_comOpt[1] = place(new QRadioButton(QStringLiteral("Com 2"), m_comframe), "ComOpt(1)", 1560, 360, 975, 255);
-    m_comGroup = new QButtonGroup(this);
+    m_comGroup = new OptionGroup(this);
     for (int i = 0; i < 2; ++i)
         m_comGroup->addButton(m_comOpt[i], i);
-    connect(m_comGroup, &QButtonGroup::idClicked, this, [this](int id) { ComOpt_Click(int16_t(id)); });
+    connect(m_comGroup, &OptionGroup::chosen, this, [this](int id) { ComOpt_Click(int16_t(id)); });
 
     m_bdFrame = place(new QGroupBox(QStringLiteral("Baud Rate"), this), "BdFrame", 6360, 3720, 3135, 855);
     const char *rates[] = {"1200", "2400", "9600"};
@@ -122,10 +126,10 @@ void Termfrm::createOptions()
                              120 + 1080 * i, 360, 735, 255);
         m_baudOpt[i]->setAccessibleName(QStringLiteral("%1 baud").arg(QLatin1String(rates[i])));
     }
-    m_baudGroup = new QButtonGroup(this);
+    m_baudGroup = new OptionGroup(this);
     for (int i = 0; i < 3; ++i)
         m_baudGroup->addButton(m_baudOpt[i], i);
-    connect(m_baudGroup, &QButtonGroup::idClicked, this, [this](int id) { BaudOpt_Click(int16_t(id)); });
+    connect(m_baudGroup, &OptionGroup::chosen, this, [this](int id) { BaudOpt_Click(int16_t(id)); });
 }
 
 void Termfrm::createButtons()
@@ -145,20 +149,31 @@ void Termfrm::createButtons()
 }
 
 // The code labels get longer captions at start than their designed width holds, and other
-// faces run wider than the designed one: they may use the free room to their right, and
-// the station label, boxed in by the station number, the room to its left.
+// faces run wider than the designed one: they may use the free room to their right. The
+// station label ends a gap before its box (the design let them touch) and may take the
+// room to its left, up to the terminal text.
 void Termfrm::fitLabels()
 {
     const int right = width() - 120 / TwipsPerPixel;
     for (QLabel *label : {m_ascLbl, m_charLbl})
         label->resize(right - label->x(), label->height());
-    const int needed = m_staLbl->sizeHint().width();
-    if (needed > m_staLbl->width()) {
-        const QRect designed = m_staLbl->geometry();
-        const int left = std::max(m_termTxt->geometry().right() + 8, designed.right() + 1 - needed);
-        m_staLbl->setGeometry(left, designed.y(), designed.right() + 1 - left, designed.height());
-        m_staLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    }
+    const QRect designed = m_staLbl->geometry();
+    const int end = m_staTxt->x() - LabelGap;
+    const int left = std::max(m_termTxt->geometry().right() + 1 + LabelGap,
+                              std::min(designed.x(), end - m_staLbl->sizeHint().width()));
+    m_staLbl->setGeometry(left, designed.y(), end - left, designed.height());
+    m_staLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// The status caption ends in the station's name, up to 30 characters: it may take the
+// free room across the window above the terminal text, and a second line there.
+void Termfrm::fitConnectinfo()
+{
+    const int margin = 120 / TwipsPerPixel;
+    const QRect designed = m_connectinfo->geometry();
+    m_connectinfo->setGeometry(designed.x(), designed.y(), width() - margin - designed.x(),
+                               m_termTxt->y() - LabelGap - designed.y());
+    m_connectinfo->setWordWrap(true);
 }
 
 void Termfrm::setTabOrder()
@@ -177,17 +192,13 @@ void Termfrm::Form_Load()
         m_state.BaudCode = code;
     m_port.OpenPort();
     m_staTxt->setText(QStringLiteral("1"));
-    if (m_state.PortNumber == 1 || m_state.PortNumber == 2) {
-        const int16_t index = int16_t(m_state.PortNumber - 1);
-        m_comOpt[index]->setChecked(true);
-        ComOpt_Click(index);
-    }
+    // Selecting runs the option's handler.
+    if (m_state.PortNumber == 1 || m_state.PortNumber == 2)
+        m_comOpt[m_state.PortNumber - 1]->setChecked(true);
     static constexpr int16_t rates[] = {1200, 2400, 9600};
-    for (int16_t index = 0; index < 3; ++index) {
-        if (m_state.BaudRate == rates[index]) {
+    for (int index = 0; index < 3; ++index) {
+        if (m_state.BaudRate == rates[index])
             m_baudOpt[index]->setChecked(true);
-            BaudOpt_Click(index);
-        }
     }
 }
 

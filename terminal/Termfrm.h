@@ -8,8 +8,8 @@
 
 #include <QWidget>
 
-class QButtonGroup;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -18,14 +18,17 @@ class QRadioButton;
 struct TerminalState;
 class SerialLine;
 class Messages;
+class OptionGroup;
 
 // The terminal window. Constructing it runs Form_Load (opens the port); start() shows it.
 // Every character key typed anywhere in it goes to the line, except into the station box.
+
 class Termfrm : public QWidget, public LogonView
 {
     Q_OBJECT
 public:
     static constexpr int TwipsPerPixel = 15; // 96 dots per inch
+    static constexpr int LabelGap = 4;       // pixels between a label and its neighbour
 
     Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWidget *parent = nullptr);
     ~Termfrm() override;
@@ -67,6 +70,7 @@ private:
     void createOptions();
     void createButtons();
     void fitLabels();
+    void fitConnectinfo();
     void setTabOrder();
     void Form_Load();
     void Form_KeyPress(char byte);
@@ -93,8 +97,8 @@ private:
     QPushButton *m_logonCmd = nullptr;
     QPushButton *m_clearCmd = nullptr;
     QPushButton *m_command1 = nullptr;
-    QButtonGroup *m_comGroup = nullptr;
-    QButtonGroup *m_baudGroup = nullptr;
+    OptionGroup *m_comGroup = nullptr;
+    OptionGroup *m_baudGroup = nullptr;
     std::unique_ptr<TermText> m_termText;
 
     bool m_logonRunning = false;

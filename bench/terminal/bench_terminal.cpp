@@ -357,6 +357,8 @@ int main(int argc, char *argv[])
         qint64 queued = 0;
         qint64 nextMark = 1024 * 1024;
         std::printf("%s: resident %ld KiB before", what, residentKiB());
+        QElapsedTimer clock;
+        clock.start();
         while (receivedBytes - start < total) {
             if (queued < total && queued - (station.writtenSoFar() - startWritten) < 32 * 1024) {
                 station.send(unit);
@@ -369,14 +371,17 @@ int main(int argc, char *argv[])
                 nextMark += 1024 * 1024;
             }
         }
+        const double seconds = double(clock.elapsed()) / 1000.0;
         runFor(300);
-        std::printf("; after %ld KiB; TermTxt %d lines\n", residentKiB(), termTxt->document()->blockCount());
+        std::printf("; after %ld KiB; TermTxt %d blocks; shown in %.1f s (%.0f kB/s)\n", residentKiB(),
+                    termTxt->document()->blockCount(), seconds, double(total) / 1000.0 / seconds);
     };
     QByteArray lines;
     for (int i = 0; i < 256; ++i)
         lines += "memory line " + QByteArray::number(i).rightJustified(5, '0') + QByteArray(44, '.') + "\r\n";
     flood("10 MB in 64-byte lines", lines);
     flood("10 MB with no CR at all", QByteArray(16384, 'x'));
+    flood("10 MB in 3000-byte lines", QByteArray(2998, 'y') + "\r\n");
 
     form.Command1_Click();
     QMetaObject::invokeMethod(&station, [&] { delete station.line; }, Qt::BlockingQueuedConnection);

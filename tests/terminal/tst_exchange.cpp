@@ -5,6 +5,7 @@
 #include "TerminalExchange.h"
 #include "TerminalState.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -38,8 +39,9 @@ private slots:
     void drawing();
     void appendGoesPastTheSelection();
     void historyIsBounded();
+    void historyIsBoundedInCharacters_data();
     void historyIsBoundedInCharacters();
-    void endlessLineIsBroken();
+    void longLineIsOneLine();
     void keys_data();
     void keys();
 
@@ -109,25 +111,22 @@ void TestExchange::pieces()
 void TestExchange::drawing_data()
 {
     QTest::addColumn<QString>("piece");
-    QTest::addColumn<bool>("atLineStart");
     QTest::addColumn<QString>("drawn");
     const QString lf(QChar(0x240A));
-    QTest::newRow("line break") << "OK\r\n" << false << "OK\n";
-    QTest::newRow("LF after a line break") << "\n" << true << QString();
-    QTest::newRow("LF within a line") << "\n" << false << lf;
-    QTest::newRow("LF in a piece") << "A\nB\r\n\nC" << true << "A" + lf + "B\nC";
-    QTest::newRow("tab kept") << "a\tb" << false << "a\tb";
-    QTest::newRow("bell, NUL, DEL") << QString(QChar(7)) + QChar(0) + QChar(127) << true
+    QTest::newRow("line break") << "OK\r\n" << "OK\n";
+    QTest::newRow("LF after a line break") << "\n" << lf;
+    QTest::newRow("LF in a piece") << "A\nB\r\n\nC" << "A" + lf + "B\n" + lf + "C";
+    QTest::newRow("tab kept") << "a\tb" << "a\tb";
+    QTest::newRow("bell, NUL, DEL") << QString(QChar(7)) + QChar(0) + QChar(127)
                                     << QString(QChar(0x2407)) + QChar(0x2400) + QChar(0x2421);
-    QTest::newRow("printable and high") << QString::fromLatin1("a~\xe9") << false << QString::fromLatin1("a~\xe9");
+    QTest::newRow("printable and high") << QString::fromLatin1("a~\xe9") << QString::fromLatin1("a~\xe9");
 }
 
 void TestExchange::drawing()
 {
     QFETCH(QString, piece);
-    QFETCH(bool, atLineStart);
     QFETCH(QString, drawn);
-    QCOMPARE(TermText::drawn(piece, atLineStart), drawn);
+    QCOMPARE(TermText::drawn(piece), drawn);
 }
 
 void TestExchange::appendGoesPastTheSelection()
@@ -168,30 +167,66 @@ void TestExchange::historyIsBounded()
     QVERIFY(!edit.document()->isUndoAvailable());
 }
 
+void TestExchange::historyIsBoundedInCharacters_data()
+{
+    QTest::addColumn<QString>("lineEnd");
+    QTest::newRow("lines") << "\r\n";
+    QTest::newRow("one line that never ends") << "";
+}
+
 void TestExchange::historyIsBoundedInCharacters()
 {
+    QFETCH(QString, lineEnd);
     QPlainTextEdit edit;
     TermText text(edit);
-    const QString line = QString(TermText::MaxLineLength - 10, u'x') + QStringLiteral("\r\n");
-    const int lines = TermText::MaxCharacters / TermText::MaxLineLength + 100;
+    const QString line = QString(990, u'x') + lineEnd;
+    const int lines = TermText::MaxCharacters / 1000 + 100;
     for (int i = 0; i < lines; ++i)
         text.append(QString::number(i) + line);
     QVERIFY(edit.document()->characterCount() <= TermText::MaxCharacters);
     QVERIFY(edit.document()->characterCount() >= TermText::MaxCharacters * 8 / 10);
-    QVERIFY(edit.document()->firstBlock().text().endsWith(u'x')); // whole lines went
-    QVERIFY(edit.document()->lastBlock().previous().text().startsWith(QString::number(lines - 1) + u'x'));
+    if (!lineEnd.isEmpty())
+        QVERIFY(edit.document()->firstBlock().text().endsWith(u'x')); // whole lines went
+    QTextCursor all(edit.document());
+    all.select(QTextCursor::Document);
+    QVERIFY(TermText::received(all).endsWith(QString::number(lines - 1) + line.chopped(lineEnd.size() / 2)));
     QVERIFY(edit.textCursor().atEnd());
 }
 
-void TestExchange::endlessLineIsBroken()
+// A line of any length is one line: it wraps as one block would, and copies whole.
+void TestExchange::longLineIsOneLine()
 {
     QPlainTextEdit edit;
+    QPlainTextEdit reference;
+    for (QPlainTextEdit *area : {&edit, &reference}) {
+        area->resize(409, 369);
+        area->show();
+        QVERIFY(QTest::qWaitForWindowExposed(area));
+    }
     TermText text(edit);
-    text.append(QString(TermText::MaxLineLength - 10, u'a'));
-    text.append(QString(TermText::MaxLineLength + 30, u'b'));
-    QCOMPARE(edit.document()->blockCount(), 3);
-    QCOMPARE(edit.document()->firstBlock().length() - 1, TermText::MaxLineLength);
-    QCOMPARE(edit.toPlainText().remove(u'\n').size(), 2 * TermText::MaxLineLength + 20);
+    QString line;
+    for (int i = 0; line.size() < 30000; ++i)
+        line += QStringLiteral("word%1 ").arg(i) + QString(i % 97, u'y');
+    for (qsizetype at = 0; at < line.size(); at += 700)
+        text.append(line.mid(at, 700));
+    text.append(QStringLiteral("\r\nnext"));
+    reference.setPlainText(line + QStringLiteral("\nnext"));
+
+    QTextCursor all(edit.document());
+    all.select(QTextCursor::Document);
+    QCOMPARE(TermText::received(all), line + QStringLiteral("\rnext"));
+    int rows = 0;
+    int lineStarts = 0;
+    for (QTextBlock block = edit.document()->firstBlock(); block.isValid(); block = block.next()) {
+        QVERIFY(block.length() <= 3 * TermText::RowBlockLength); // each is laid out quickly
+        rows += int(edit.document()->documentLayout()->blockBoundingRect(block).height());
+        lineStarts += TermText::continues(block) ? 0 : 1;
+    }
+    QCOMPARE(lineStarts, 2);
+    int referenceRows = 0;
+    for (QTextBlock block = reference.document()->firstBlock(); block.isValid(); block = block.next())
+        referenceRows += int(reference.document()->documentLayout()->blockBoundingRect(block).height());
+    QCOMPARE(rows, referenceRows);
 }
 
 void TestExchange::keys_data()

@@ -1,9 +1,11 @@
 #include "ScriptedLine.h"
+#include "TermText.h"
 #include "Termfrm.h"
 #include "TerminalState.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QtTest>
 
 namespace {
@@ -53,6 +56,22 @@ struct Window
     std::unique_ptr<Termfrm> form;
 };
 
+// Ticks an option the way a user or the program may: a click, a screen
+// reader's Toggle or Press action, or setChecked.
+void choose(QRadioButton *option, const QString &how)
+{
+    QAccessibleActionInterface *actions = QAccessible::queryAccessibleInterface(option)->actionInterface();
+    if (how == "click") {
+        option->click();
+    } else if (how == "toggle") {
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    } else if (how == "press") {
+        actions->doAction(QAccessibleActionInterface::pressAction());
+    } else {
+        option->setChecked(true);
+    }
+}
+
 const QStringList FullOpening{"InitializePort", "SetPortCharacteristics", "RtsOn", "CdrvSetTimerResolution",
                               "CdrvDelay", "IsPortAvailable"};
 
@@ -68,11 +87,14 @@ private slots:
     void startState();
     void layout_data();
     void layout();
+    void focusOrder_data();
     void focusOrder();
     void accessibleNames();
+    void screenReader();
 
     void comChoice_data();
     void comChoice();
+    void baudChoice_data();
     void baudChoice();
 
     void typingGoesToTheLine();
@@ -83,6 +105,7 @@ private slots:
     void failedSendIsShown();
 
     void receivedTextShown();
+    void copyGivesWhatCameIn();
     void clearKeepsPendingText();
     void buttonsHaveKeys();
 
@@ -230,39 +253,69 @@ void TestTermfrm::layout()
     QWidget *control = w.get<QWidget>(qPrintable(name));
     const QRect designed(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     QVERIFY(form.rect().contains(control->mapTo(&form, control->rect().bottomRight())));
-    if (!name.endsWith("Lbl")) {
+    auto *label = qobject_cast<QLabel *>(control);
+    if (!label) {
         QCOMPARE(control->geometry(), designed);
         return;
     }
-    // Labels may take free room so that their captions are read whole.
-    auto *label = qobject_cast<QLabel *>(control);
-    QVERIFY(label->geometry().contains(designed));
+    // Labels may take free room so that their captions are read whole, and keep a gap to
+    // the controls beside them.
     QCOMPARE(label->y(), designed.y());
+    for (QWidget *other : form.findChildren<QWidget *>())
+        if (other != label && other->parentWidget() == &form)
+            QVERIFY2(!label->geometry().marginsAdded(QMargins(0, 0, Termfrm::LabelGap, 0)).intersects(other->geometry()),
+                     qPrintable(other->objectName()));
+    if (name == "Connectinfo") {
+        const QString wide(30, u'W');
+        for (const QString &caption : {"Connection established with station 32 " + wide,
+                                       "Failure communicating with station 32 " + wide}) {
+            form.showConnectinfo(caption, false);
+            QVERIFY(label->wordWrap() || label->sizeHint().width() <= label->width());
+            QVERIFY(label->heightForWidth(label->width()) <= label->height());
+            QVERIFY(label->fontMetrics().horizontalAdvance(wide) <= label->contentsRect().width());
+        }
+        return;
+    }
     QCOMPARE(label->height(), designed.height());
     for (const QString station : {"99", "32", "1"}) {
         w.get<QLineEdit>("StaTxt")->setText(station);
         QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
     }
-    for (QWidget *other : form.findChildren<QWidget *>())
-        if (other != label && other->parentWidget() == &form && other->objectName() != "Connectinfo")
-            QVERIFY2(other->geometry().intersected(label->geometry()) == other->geometry().intersected(designed),
-                     qPrintable(other->objectName()));
+}
+
+void TestTermfrm::focusOrder_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("toggled"); // by a screen reader once the window is up
+    QTest::addColumn<QString>("comStop");
+    QTest::addColumn<QString>("baudStop");
+    QTest::newRow("Com 1, 1200") << 1 << 1200 << QString() << "ComOpt(0)" << "BaudOpt(0)";
+    QTest::newRow("Com 2, 9600 from the site file") << 2 << 9600 << QString() << "ComOpt(1)" << "BaudOpt(2)";
+    QTest::newRow("2400 chosen by a screen reader") << 1 << 1200 << "BaudOpt(1)" << "ComOpt(0)" << "BaudOpt(1)";
 }
 
 void TestTermfrm::focusOrder()
 {
-    Window w;
+    QFETCH(int, port);
+    QFETCH(int, baud);
+    QFETCH(QString, toggled);
+    QFETCH(QString, comStop);
+    QFETCH(QString, baudStop);
+    Window w(port, baud);
     w.started();
     QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    if (!toggled.isEmpty())
+        choose(w.get<QRadioButton>(qPrintable(toggled)), "toggle");
     w.get<QPushButton>("Command1")->setFocus();
-    QStringList visited{QApplication::focusWidget()->objectName()};
+    QStringList seen{QApplication::focusWidget()->objectName()};
     for (int i = 0; i < 9; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited.append(QApplication::focusWidget()->objectName());
+        seen.append(QApplication::focusWidget()->objectName());
     }
     // An exclusive group is one stop: its checked option takes the focus.
-    QCOMPARE(visited, (QStringList{"Command1", "LogonCmd", "ComOpt(0)", "StaTxt", "BaudOpt(0)", "ClearCmd",
-                                   "TermTxt", "Command1", "LogonCmd", "ComOpt(0)"}));
+    QCOMPARE(seen, (QStringList{"Command1", "LogonCmd", comStop, "StaTxt", baudStop, "ClearCmd", "TermTxt",
+                                "Command1", "LogonCmd", comStop}));
     QVERIFY(w.line.sent.isEmpty());
 }
 
@@ -283,25 +336,45 @@ void TestTermfrm::accessibleNames()
              QStringLiteral("9600 baud"));
 }
 
+void TestTermfrm::screenReader()
+{
+    Window w;
+    Termfrm &form = w.started();
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&form);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Velgrin Terminal Program 1.10"));
+
+    // The status line is read by its text; with no fixed name, Qt announces each change.
+    QLabel *connectinfo = w.get<QLabel>("Connectinfo");
+    form.showConnectinfo(QStringLiteral("Failure communicating with station 5 Ward A"), true);
+    QVERIFY(connectinfo->accessibleName().isEmpty());
+    QCOMPARE(QAccessible::queryAccessibleInterface(connectinfo)->text(QAccessible::Name), connectinfo->text());
+}
+
 void TestTermfrm::comChoice_data()
 {
     QTest::addColumn<bool>("open");
     QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("how");
     QTest::addColumn<int>("uninit");
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QStringList>("messages");
     const QStringList reopen = QStringList{"IsPortAvailable", "UnInitializePort"} + FullOpening;
-    QTest::newRow("Com 2 closes and reopens") << true << 1 << 0 << reopen << QStringList();
-    QTest::newRow("Com 1 again reopens") << true << 0 << 0 << reopen << QStringList();
-    QTest::newRow("closed port is only opened") << false << 1 << 0 << QStringList{"IsPortAvailable"} + FullOpening
-                                                << QStringList();
-    QTest::newRow("close refused") << true << 1 << 5 << reopen << QStringList{"COMM-DRV Uninit error5"};
+    QTest::newRow("Com 2 closes and reopens") << true << 1 << "click" << 0 << reopen << QStringList();
+    QTest::newRow("Com 1 again reopens") << true << 0 << "click" << 0 << reopen << QStringList();
+    QTest::newRow("Com 2 by the Toggle action") << true << 1 << "toggle" << 0 << reopen << QStringList();
+    QTest::newRow("Com 2 set by the program") << true << 1 << "set" << 0 << reopen << QStringList();
+    QTest::newRow("Com 1 again by the Press action") << true << 0 << "press" << 0 << reopen << QStringList();
+    QTest::newRow("closed port is only opened") << false << 1 << "click" << 0
+                                                << QStringList{"IsPortAvailable"} + FullOpening << QStringList();
+    QTest::newRow("close refused") << true << 1 << "click" << 5 << reopen << QStringList{"COMM-DRV Uninit error5"};
 }
 
 void TestTermfrm::comChoice()
 {
     QFETCH(bool, open);
     QFETCH(int, choice);
+    QFETCH(QString, how);
     QFETCH(int, uninit);
     QFETCH(QStringList, calls);
     QFETCH(QStringList, messages);
@@ -310,8 +383,9 @@ void TestTermfrm::comChoice()
     w.line.open = open;
     w.line.queueResult("UnInitializePort", uninit);
     w.get<QPushButton>("ClearCmd")->setFocus();
-    w.get<QRadioButton>(qPrintable(QStringLiteral("ComOpt(%1)").arg(choice)))->click();
-    QCOMPARE(w.line.names(), calls);
+    choose(w.get<QRadioButton>(qPrintable(QStringLiteral("ComOpt(%1)").arg(choice))), how);
+    QTRY_COMPARE(w.line.names(), calls);
+    QVERIFY(w.line.sent.isEmpty());
     QCOMPARE(w.messages.texts, messages);
     const QList<ScriptedLine::Call> init = w.line.callsOf("InitializePort");
     QCOMPARE(init[0].args[1], choice);
@@ -320,18 +394,27 @@ void TestTermfrm::comChoice()
     QCOMPARE(QApplication::focusWidget(), w.termTxt());
 }
 
+void TestTermfrm::baudChoice_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("click") << "click";
+    QTest::newRow("Toggle action") << "toggle";
+    QTest::newRow("set by the program") << "set";
+}
+
 void TestTermfrm::baudChoice()
 {
+    QFETCH(QString, how);
     Window w;
     w.started();
-    w.get<QRadioButton>("BaudOpt(2)")->click();
+    choose(w.get<QRadioButton>("BaudOpt(2)"), how);
     QCOMPARE(w.line.names(), QStringList{"SetBaud"});
     QCOMPARE(w.line.calls[0].args, (QList<int>{0, 7}));
     QCOMPARE(int(w.state.BaudRate), 9600);
     QCOMPARE(QApplication::focusWidget(), w.termTxt());
 
     w.line.queueResult("SetBaud", -1);
-    w.get<QRadioButton>("BaudOpt(1)")->click();
+    choose(w.get<QRadioButton>("BaudOpt(1)"), how);
     QCOMPARE(w.line.calls.last().args, (QList<int>{0, 5}));
     QCOMPARE(w.messages.texts, QStringList{"COMM-DRV Baud Error -1"});
 }
@@ -431,10 +514,31 @@ void TestTermfrm::receivedTextShown()
     QCOMPARE(w.termTxt()->toPlainText(), QStringLiteral("OK\n"));
     QCOMPARE(w.state.PendingText, QStringLiteral("\n")); // the LF waits for the quiet line
     QTRY_VERIFY(w.state.PendingText.isEmpty());
-    QCOMPARE(w.termTxt()->document()->blockCount(), 2); // and adds no line break
+    const QChar lf(0x240A);
+    QCOMPARE(w.termTxt()->toPlainText(), QStringLiteral("OK\n") + lf); // a character of its own
+    QCOMPARE(w.termTxt()->document()->blockCount(), 2);                 // adding no line break
     w.line.receive("A\nB");
     form.portActivity();
-    QTRY_COMPARE(w.termTxt()->toPlainText(), QStringLiteral("OK\nA") + QChar(0x240A) + u'B');
+    QTRY_COMPARE(w.termTxt()->toPlainText(), QStringLiteral("OK\n") + lf + u'A' + lf + u'B');
+}
+
+void TestTermfrm::copyGivesWhatCameIn()
+{
+    Window w;
+    Termfrm &form = w.started();
+    QByteArray bytes = "OK\r\n\a\t\x7f\xe9\x01 x\r" + QByteArray(3000, 'y') + "\r\n";
+    for (int i = 0; i < 200; ++i)
+        bytes += "word" + QByteArray::number(i) + ' ';
+    w.line.receive(bytes);
+    form.portActivity();
+    QTRY_VERIFY(w.state.PendingText.isEmpty());
+    int lines = 0;
+    for (QTextBlock block = w.termTxt()->document()->begin(); block.isValid(); block = block.next())
+        lines += TermText::continues(block) ? 0 : 1;
+    QCOMPARE(lines, 4); // the 3000 characters are one line
+    w.termTxt()->selectAll();
+    w.termTxt()->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(bytes));
 }
 
 void TestTermfrm::clearKeepsPendingText()

@@ -131,11 +131,13 @@ private slots:
             QVERIFY(received[i].ns - received[i - 1].ns >= 100'000'000);
         }
 
-        QTRY_VERIFY2(shown().contains("VELGRIN CONTROL PANEL - STATION 5 Ward A\nTYPE HELP FOR COMMANDS\nSTATION 05> "),
+        // The station ends its lines with CR LF: each LF shows as its symbol at the next line's start.
+        QTRY_VERIFY2(shown().contains(
+                         QStringLiteral("VELGRIN CONTROL PANEL - STATION 5 Ward A\n\u240ATYPE HELP FOR COMMANDS\n\u240ASTATION 05> ")),
                      qPrintable(shown()));
         QTest::keyClicks(get<QPlainTextEdit>("TermTxt"), "status");
         QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_Return);
-        QTRY_VERIFY(shown().contains("STATION 05> status\nSTATION 5 Ward A: NORMAL, NO ALARMS\n"));
+        QTRY_VERIFY(shown().contains(QStringLiteral("STATION 05> status\n\u240ASTATION 5 Ward A: NORMAL, NO ALARMS\n")));
         QVERIFY(m_messages.texts.isEmpty());
     }
 
