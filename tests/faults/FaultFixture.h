@@ -1,14 +1,13 @@
 #pragma once
 
-// What the fault cases share: a working directory of the test's own, the process's CPU
-// time, wake-ups and peak memory, ways to make writing fail although the tests run as
-// root, and a way to put stray bytes on the simulated line.
+// What the fault cases share: the process's CPU time, wake-ups and peak memory, ways to
+// make writing fail although the tests run as root, and a way to put stray bytes on the
+// simulated line.
 
 #include <QAbstractEventDispatcher>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <csignal>
@@ -24,22 +23,6 @@
 #include <unistd.h>
 
 namespace Faults {
-
-// Makes a fresh temporary directory the working directory for one test.
-class WorkingDirectory
-{
-public:
-    WorkingDirectory() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
-    ~WorkingDirectory() { QDir::setCurrent(m_previous); }
-    WorkingDirectory(const WorkingDirectory &) = delete;
-    WorkingDirectory &operator=(const WorkingDirectory &) = delete;
-    QString path() const { return m_dir.path(); }
-    QString file(const QString &name) const { return m_dir.filePath(name); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
-};
 
 inline QByteArray readAll(const QString &name)
 {

@@ -9,7 +9,7 @@
 #include "Pagefrm.h"
 #include "SerialLine.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "SimulatedSite.h"
 #include "commdrv.h"
 
 #include <QElapsedTimer>
@@ -66,20 +66,14 @@ class TestDownloadFaults : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Faults::WorkingDirectory> m_dir;
-    std::unique_ptr<StationSimThread> m_line;
+    std::unique_ptr<SimulatedSite> m_site;
     NeverQuietLine m_serial;
     RecordedMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     const PagefrmUi &ui() const { return m_window->ui(); }
-    StationSim *sim() const { return m_line->sim(); }
-
-    bool startLine(SimSettings settings)
-    {
-        settings.writeReports = false;
-        return m_line->start(settings, m_dir->path(), 1);
-    }
+    StationSim *sim() const { return m_site->sim(); }
+    bool startLine(const SimSettings &settings) { return m_site->start(settings); }
 
     // The window on station 1 with something of the user's in it, saved once.
     QByteArray openWindowAndSave()
@@ -110,21 +104,14 @@ class TestDownloadFaults : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<Faults::WorkingDirectory>();
-        // Only the comN links of this directory may be opened, never a device of the machine.
-        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
         m_messages = RecordedMessages();
-        m_line = std::make_unique<StationSimThread>();
+        m_site = std::make_unique<SimulatedSite>();
     }
 
     void cleanup()
     {
         m_window.reset();
-        if (IsPortAvailable(0) == 0)
-            UnInitializePort(0);
-        m_line.reset();
-        m_dir.reset();
-        CdrvSetDeviceRoot("");
+        m_site.reset();
     }
 
     void hangUpInTheMiddleOfADownload_data()
@@ -141,7 +128,7 @@ private slots:
         QFETCH(int, afterBytes);
         SimSettings settings;
         settings.faults.hangUpAfterStreamBytes = afterBytes;
-        QVERIFY2(startLine(settings), qPrintable(m_line->errorString()));
+        QVERIFY2(startLine(settings), qPrintable(m_site->errorString()));
         const QByteArray saved = openWindowAndSave();
         QVERIFY(!saved.isEmpty());
         // Signals from the simulator's thread reach this one queued, to a receiver that

@@ -10,7 +10,7 @@
 #include "Pagefrm.h"
 #include "SerialLine.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "SimulatedSite.h"
 #include "commdrv.h"
 
 #include <QElapsedTimer>
@@ -37,8 +37,7 @@ class TestFileFaults : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Faults::WorkingDirectory> m_dir;
-    std::unique_ptr<StationSimThread> m_line;
+    std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
     RecordedMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
@@ -55,23 +54,15 @@ class TestFileFaults : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<Faults::WorkingDirectory>();
-        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
         m_messages = RecordedMessages();
-        SimSettings settings;
-        settings.writeReports = false;
-        m_line = std::make_unique<StationSimThread>();
-        QVERIFY2(m_line->start(settings, m_dir->path(), 1), qPrintable(m_line->errorString()));
+        m_site = std::make_unique<SimulatedSite>();
+        QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
     }
 
     void cleanup()
     {
         m_window.reset();
-        if (IsPortAvailable(0) == 0)
-            UnInitializePort(0);
-        m_line.reset();
-        m_dir.reset();
-        CdrvSetDeviceRoot("");
+        m_site.reset();
     }
 
     void saveFails_data()
@@ -113,7 +104,7 @@ private slots:
             std::unique_ptr<Faults::WriteProtectedDirectory> readOnly;
             std::unique_ptr<Faults::FileSizeLimit> sizeLimit;
             if (fault == Fault::ReadOnlyDirectory) {
-                readOnly = std::make_unique<Faults::WriteProtectedDirectory>(m_dir->path());
+                readOnly = std::make_unique<Faults::WriteProtectedDirectory>(m_site->path());
                 if (!readOnly->effective())
                     QSKIP("this process can write in a directory of mode 0555 whatever its capabilities");
             } else if (fault == Fault::DiskFull) {
@@ -136,7 +127,7 @@ private slots:
         QCOMPARE(CdrvReceiveDescriptor(0), -1);
         QCOMPARE(IsPortAvailable(0), 1);
         QTest::qWait(200);
-        QVERIFY(m_line->sim()->received().isEmpty());
+        QVERIFY(m_site->sim()->received().isEmpty());
 
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entriesBefore);
         if (fault == Fault::DirectoryInPlace) {

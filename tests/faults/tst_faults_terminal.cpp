@@ -11,7 +11,9 @@
 #include "SerialLine.h"
 #include "SiteFile.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "ScriptedLine.h"
+#include "SimulatedSite.h"
+#include "TerminalProgram.h"
 #include "Termfrm.h"
 #include "TerminalPort.h"
 #include "TerminalState.h"
@@ -28,13 +30,6 @@
 #include <QTimer>
 
 namespace {
-
-class RecordingMessages : public Messages
-{
-public:
-    void show(const QString &text, const QString &) override { texts.append(text); }
-    QStringList texts;
-};
 
 // The log-on's last caption or message.
 struct LogonOutcome : LogonView
@@ -56,21 +51,19 @@ class TestTerminalFaults : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Faults::WorkingDirectory> m_dir;
-    std::unique_ptr<StationSimThread> m_line;
+    std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
     TerminalState m_state;
     RecordingMessages m_messages;
-    std::unique_ptr<PortWatcher> m_watcher;
-    std::unique_ptr<Termfrm> m_form;
-    SiteFileResult m_site;
+    TerminalProgram m_program;
+    SiteFileResult m_siteFile;
     qint64 m_loadMs = -1;
     qint64 m_loadPeakKb = -1;
 
     template<typename T>
     T *get(const char *name)
     {
-        return m_form->findChild<T *>(QLatin1String(name));
+        return m_program.form()->findChild<T *>(QLatin1String(name));
     }
     QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
 
@@ -82,13 +75,10 @@ class TestTerminalFaults : public QObject
         const qint64 sizeBefore = Faults::statusKb("VmRSS");
         QElapsedTimer clock;
         clock.start();
-        m_site = LoadConfig(m_state);
+        m_siteFile = LoadConfig(m_state);
         m_loadMs = clock.elapsed();
         m_loadPeakKb = Faults::statusKb("VmHWM") - sizeBefore;
-        m_watcher = std::make_unique<PortWatcher>(m_state.PortId);
-        m_form = std::make_unique<Termfrm>(m_state, m_serial, m_messages);
-        connect(m_watcher.get(), &PortWatcher::activity, m_form.get(), &Termfrm::portActivity);
-        m_form->start();
+        m_program.start(m_state, m_serial, m_messages);
     }
 
     // A key typed in the terminal area reaches the simulated line.
@@ -96,7 +86,7 @@ class TestTerminalFaults : public QObject
     {
         QTest::keyClick(get<QPlainTextEdit>("TermTxt"), key);
         return QTest::qWaitFor([&] {
-            const QList<TimedByte> received = m_line->sim()->received();
+            const QList<TimedByte> received = m_site->sim()->received();
             return !received.isEmpty() && received.last().byte == uint8_t(key);
         }, 3000);
     }
@@ -104,21 +94,14 @@ class TestTerminalFaults : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<Faults::WorkingDirectory>();
-        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
         m_messages = RecordingMessages();
-        m_line = std::make_unique<StationSimThread>();
+        m_site = std::make_unique<SimulatedSite>();
     }
 
     void cleanup()
     {
-        m_form.reset();
-        m_watcher.reset();
-        if (IsPortAvailable(0) == 0)
-            UnInitializePort(0);
-        m_line.reset();
-        m_dir.reset();
-        CdrvSetDeviceRoot("");
+        m_program.stop();
+        m_site.reset();
     }
 
     // The station's side drops while the panel is talking. The window keeps sleeping between
@@ -128,15 +111,14 @@ private slots:
     {
         QVERIFY(Faults::writeAll(QStringLiteral("config.dat"), SiteText));
         SimSettings settings;
-        settings.writeReports = false;
-        QVERIFY2(m_line->start(settings, m_dir->path(), 1), qPrintable(m_line->errorString()));
+        QVERIFY2(m_site->start(settings), qPrintable(m_site->errorString()));
         startProgram();
         QCOMPARE(IsPortAvailable(0), 0);
         get<QLineEdit>("StaTxt")->setText(QStringLiteral("5"));
         get<QPushButton>("LogonCmd")->click();
         QTRY_VERIFY(shown().endsWith(QLatin1String("STATION 05> ")));
 
-        QVERIFY(m_line->hangUp());
+        QVERIFY(m_site->line().hangUp());
         Faults::WakeCounter wakes;
         const qint64 cpuBefore = Faults::processCpuMs();
         QElapsedTimer clock;
@@ -175,10 +157,9 @@ private slots:
     {
         QFETCH(QString, fault);
         SimSettings settings;
-        settings.writeReports = false;
         QVERIFY(applyFault(fault, settings, nullptr));
         QVERIFY(applyFault(QStringLiteral("slow-reader=30"), settings, nullptr));
-        QVERIFY(m_line->start(settings, m_dir->path(), 1));
+        QVERIFY(m_site->start(settings));
         m_state = TerminalState();
         m_state.BaudCode = TerminalPort::baudCodeFor(9600);
         TerminalPort(m_state, m_serial, m_messages).OpenPort();
@@ -191,7 +172,7 @@ private slots:
         QCOMPARE(PutByte(0, 'x'), 0);
         Logon(m_state, m_serial, waits, view).run();
         QCOMPARE(view.shown, QStringLiteral("Failure communicating with station 1 "));
-        QTRY_COMPARE_WITH_TIMEOUT(m_line->sim()->receivedBytes().toHex(' '), QByteArray("78 7b 15 7b 15"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_site->sim()->receivedBytes().toHex(' '), QByteArray("78 7b 15 7b 15"), 2000);
     }
 
     void damagedSiteFile_data()
@@ -228,15 +209,14 @@ private slots:
             QVERIFY(Faults::writeManyLines(name, contents, Enormous));
         const qint64 size = QFileInfo(name).size();
         SimSettings settings;
-        settings.writeReports = false;
-        QVERIFY(m_line->start(settings, m_dir->path(), 1));
+        QVERIFY(m_site->start(settings));
 
         startProgram();
         qInfo("%lld bytes read in %lld ms, peak %lld kB above the size before", size, m_loadMs, m_loadPeakKb);
         QVERIFY2(m_loadMs < 5000, qPrintable(QStringLiteral("%1 ms").arg(m_loadMs)));
         QVERIFY2(m_loadPeakKb < 64 * 1024, qPrintable(QStringLiteral("%1 kB more at the peak").arg(m_loadPeakKb)));
-        QCOMPARE(!m_site.problem.isEmpty(), problem);
-        QVERIFY(m_form->isVisible());
+        QCOMPARE(!m_siteFile.problem.isEmpty(), problem);
+        QVERIFY(m_program.form()->isVisible());
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
         QVERIFY(get<QRadioButton>("ComOpt(0)")->isChecked());
         QVERIFY(get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(baudOption)))->isChecked());

@@ -8,7 +8,7 @@
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "SimulatedSite.h"
 #include "TimedWaits.h"
 #include "TimingWaits.h"
 #include "VirtualLine.h"
@@ -39,20 +39,14 @@ class TestDownloadEndToEnd : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_previousDir;
-    StationSimThread m_line;
+    std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
     PagerConfig m_config;
     SetupState m_state;
     RecordingView m_view;
     QList<TimingWaits::Pause> m_pauses;
 
-    bool startLine(SimSettings settings = {})
-    {
-        settings.writeReports = false;
-        return m_line.start(settings, m_dir.path(), 1);
-    }
+    bool startLine(const SimSettings &settings = {}) { return m_site->start(settings); }
 
     // A shorter answerLimitMs only keeps a silent station's cases quick.
     Outcome send(const PagerConfig &config, int station = 5, int answerLimitMs = Waits::RestInterval)
@@ -72,28 +66,17 @@ class TestDownloadEndToEnd : public QObject
 
     DecodedDownload lastDownload()
     {
-        if (!QTest::qWaitFor([this] { return !m_line.sim()->downloads().isEmpty(); }, 3000))
+        if (!QTest::qWaitFor([this] { return !m_site->sim()->downloads().isEmpty(); }, 3000))
             return {};
-        return m_line.sim()->downloads().last();
+        return m_site->sim()->downloads().last();
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir.path()));
-    }
-
-    void cleanupTestCase()
-    {
-        m_line.stop();
-        QDir::setCurrent(m_previousDir);
-    }
+    void init() { m_site = std::make_unique<SimulatedSite>(); }
 
     void cleanup()
     {
-        m_line.stop();
+        m_site.reset();
         m_view = RecordingView();
     }
 
@@ -104,7 +87,7 @@ private slots:
         SimSettings settings;
         settings.faults.clearNaks = 2;
         settings.faults.garbageBeforeFinalAck = "\x15x";
-        QVERIFY2(startLine(settings), qPrintable(m_line.errorString()));
+        QVERIFY2(startLine(settings), qPrintable(m_site->errorString()));
         const PagerConfig config = ExampleConfigs::full(12);
         QCOMPARE(send(config), Outcome::Sent);
         QCOMPARE(IsPortAvailable(0), 1);
@@ -133,7 +116,7 @@ private slots:
         QCOMPARE(d.groupCounts.count(3), 32);
         QCOMPARE(d.groupPagers.value(95), QByteArray("2313"));
         QCOMPARE(d.dialStrings.value(15), QByteArray("9,,015550115"));
-        QCOMPARE(m_line.sim()->received().first().byte, uint8_t(0x5B));
+        QCOMPARE(m_site->sim()->received().first().byte, uint8_t(0x5B));
     }
 
     void missingFinalAck()
@@ -170,9 +153,9 @@ private slots:
         QVERIFY(startLine(settings));
         const QByteArray call(1, char(addressCode(station)));
         for (int run = 0; run < 8; ++run) {
-            m_line.sim()->clearRecords();
+            m_site->sim()->clearRecords();
             QCOMPARE(send(ExampleConfigs::savedDefaults(), station, 300), Outcome::NoConnection);
-            QTRY_COMPARE_WITH_TIMEOUT(m_line.sim()->receivedBytes().toHex(' '), (call + '\x15' + call + '\x15').toHex(' '), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_site->sim()->receivedBytes().toHex(' '), (call + '\x15' + call + '\x15').toHex(' '), 2000);
         }
     }
 
@@ -198,9 +181,9 @@ private slots:
         QCOMPARE(programmer.sendData(), Outcome::Aborted);
         QVERIFY(clock.elapsed() < 3000); // the whole stream takes over 4 s
         QCOMPARE(availableAfterExit, 1);
-        const qsizetype received = m_line.sim()->received().size();
+        const qsizetype received = m_site->sim()->received().size();
         QTest::qWait(300);
-        QCOMPARE(m_line.sim()->received().size(), received);
+        QCOMPARE(m_site->sim()->received().size(), received);
     }
 };
 

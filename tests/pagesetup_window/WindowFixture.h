@@ -5,10 +5,9 @@
 
 #include "MessageBoxes.h"
 #include "SerialLine.h"
+#include "WorkingDirectory.h"
 
-#include <QDir>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <memory>
 
 // Records the port calls the window makes itself; a send over it fails at once (no device).
@@ -58,18 +57,4 @@ public:
         texts.append(text);
         details.append(detail);
     }
-};
-
-// Makes a fresh temporary directory the working directory for one test.
-class WorkingDirectory
-{
-public:
-    WorkingDirectory() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
-    ~WorkingDirectory() { QDir::setCurrent(m_previous); }
-    QString path() const { return m_dir.path(); }
-    QString file(const QString &name) const { return m_dir.filePath(name); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
 };

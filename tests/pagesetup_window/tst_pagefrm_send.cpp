@@ -3,7 +3,7 @@
 
 #include "Pagefrm.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "SimulatedSite.h"
 #include "WindowFixture.h"
 #include "commdrv.h"
 
@@ -20,8 +20,7 @@ class TestPagefrmSend : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<WorkingDirectory> m_dir;
-    std::unique_ptr<StationSimThread> m_sim;
+    std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
     RecordedMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
@@ -37,30 +36,23 @@ class TestPagefrmSend : public QObject
 
     DecodedDownload lastDownload() const
     {
-        if (!QTest::qWaitFor([this] { return !m_sim->sim()->downloads().isEmpty(); }, 3000))
+        if (!QTest::qWaitFor([this] { return !m_site->sim()->downloads().isEmpty(); }, 3000))
             return {};
-        return m_sim->sim()->downloads().last();
+        return m_site->sim()->downloads().last();
     }
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<WorkingDirectory>();
-        // No machine device may ever be picked: only the comN links of this directory count.
-        CdrvSetDeviceRoot(qPrintable(m_dir->file(QStringLiteral("no-devices"))));
         m_messages = RecordedMessages();
-        SimSettings settings;
-        settings.writeReports = false;
-        m_sim = std::make_unique<StationSimThread>();
-        QVERIFY2(m_sim->start(settings, m_dir->path(), 1), qPrintable(m_sim->errorString()));
+        m_site = std::make_unique<SimulatedSite>();
+        QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
     }
 
     void cleanup()
     {
         m_window.reset();
-        m_sim.reset();
-        m_dir.reset();
-        CdrvSetDeviceRoot("");
+        m_site.reset();
     }
 
     // The defaults of a station without a file: the 23 bytes of the stream, the success
@@ -98,7 +90,7 @@ private slots:
             qInfo("simulator saw %s after %.3f ms of %d", qPrintable(v.what), v.measuredMs, v.requiredMs);
         QCOMPARE(d.station, 1);
         QCOMPARE(d.raw, QByteArray::fromHex("3034300d0d0d040d20202020202020200d040d310d040d"));
-        QCOMPARE(m_sim->sim()->received().first().byte, uint8_t(123));
+        QCOMPARE(m_site->sim()->received().first().byte, uint8_t(123));
         // The edit made during the send waits for the next save.
         QCOMPARE(m_window->config().AlternatePager, QStringLiteral("77"));
     }
@@ -119,12 +111,12 @@ private slots:
         ui().CmdSend->click();
         QVERIFY(exitAt > 0);
         QVERIFY(clock.elapsed() - exitAt < 300);
-        QVERIFY(m_sim->sim()->downloads().isEmpty() || !m_sim->sim()->downloads().last().complete);
+        QVERIFY(m_site->sim()->downloads().isEmpty() || !m_site->sim()->downloads().last().complete);
         QCOMPARE(availableAfterExit, 1);
         QVERIFY(!m_window->isVisible());
-        const qsizetype received = m_sim->sim()->received().size();
+        const qsizetype received = m_site->sim()->received().size();
         QTest::qWait(300);
-        QCOMPARE(m_sim->sim()->received().size(), received);
+        QCOMPARE(m_site->sim()->received().size(), received);
     }
 
     // A port with no device behind it: the message through the window, no status line,

@@ -6,7 +6,8 @@
 #include "SerialLine.h"
 #include "SiteFile.h"
 #include "StationSim.h"
-#include "StationSimThread.h"
+#include "SimulatedSite.h"
+#include "TerminalProgram.h"
 #include "Termfrm.h"
 #include "TerminalState.h"
 
@@ -43,19 +44,16 @@ class TestTerminalEndToEnd : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_previousDir;
-    StationSimThread m_line;
+    std::unique_ptr<SimulatedSite> m_site;
     TimedLine m_serial;
     TerminalState m_state;
     RecordingMessages m_messages;
-    std::unique_ptr<PortWatcher> m_watcher;
-    std::unique_ptr<Termfrm> m_form;
+    TerminalProgram m_program;
 
     template<typename T>
     T *get(const char *name)
     {
-        return m_form->findChild<T *>(QLatin1String(name));
+        return m_program.form()->findChild<T *>(QLatin1String(name));
     }
     QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
 
@@ -64,10 +62,7 @@ class TestTerminalEndToEnd : public QObject
     {
         m_state = TerminalState();
         LoadConfig(m_state);
-        m_watcher = std::make_unique<PortWatcher>(m_state.PortId);
-        m_form = std::make_unique<Termfrm>(m_state, m_serial, m_messages);
-        connect(m_watcher.get(), &PortWatcher::activity, m_form.get(), &Termfrm::portActivity);
-        m_form->start();
+        m_program.start(m_state, m_serial, m_messages);
     }
 
     void logOn(int station)
@@ -77,21 +72,14 @@ class TestTerminalEndToEnd : public QObject
     }
 
 private slots:
-    void initTestCase()
+    void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+        m_site = std::make_unique<SimulatedSite>();
         QFile site(QStringLiteral("config.dat"));
         QVERIFY(site.open(QIODevice::WriteOnly));
         site.write("30,5,1,0,\"Site\",\"\",0,0\r\n\"\",\"\",\"\",\"\",\"Ward A\"\r\n1,2,3,4,5\r\n0,0\r\n9600,0\r\n\"\"\r\n");
-    }
-
-    void init()
-    {
-        SimSettings settings;
-        settings.writeReports = false;
-        QVERIFY2(m_line.start(settings, m_dir.path(), 1), qPrintable(m_line.errorString()));
+        site.close();
+        QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
         m_messages = RecordingMessages();
         m_serial.clock.start();
         m_serial.sentAt.clear();
@@ -103,14 +91,9 @@ private slots:
 
     void cleanup()
     {
-        m_form.reset();
-        m_watcher.reset();
-        if (IsPortAvailable(0) == 0)
-            UnInitializePort(0);
-        m_line.stop();
+        m_program.stop();
+        m_site.reset();
     }
-
-    void cleanupTestCase() { QDir::setCurrent(m_previousDir); }
 
     void logOnAndTalkToThePanel()
     {
@@ -119,8 +102,8 @@ private slots:
         QVERIFY(connectinfo->isVisible());
         QCOMPARE(connectinfo->text(), QStringLiteral("Connection established with station 5 Ward A"));
 
-        QTRY_COMPARE(m_line.sim()->received().size(), 5);
-        const QList<TimedByte> received = m_line.sim()->received();
+        QTRY_COMPARE(m_site->sim()->received().size(), 5);
+        const QList<TimedByte> received = m_site->sim()->received();
         const QByteArray expected("[END\r");
         for (int i = 0; i < 5; ++i)
             QCOMPARE(received[i].byte, uint8_t(expected[i]));
@@ -145,7 +128,7 @@ private slots:
     {
         logOn(5);
         QTRY_VERIFY(shown().endsWith("STATION 05> "));
-        QVERIFY(m_line.hangUp());
+        QVERIFY(m_site->line().hangUp());
         QTRY_COMPARE(IsPortAvailable(0), 1); // the library let go of the dead line
         QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_A);
         QCOMPARE(m_messages.texts, QStringList{"COMM-DRV Output error 1"});
@@ -161,7 +144,7 @@ private slots:
 
     void exitClosesThePort()
     {
-        QSignalSpy ended(m_form.get(), &Termfrm::ended);
+        QSignalSpy ended(m_program.form(), &Termfrm::ended);
         get<QPushButton>("Command1")->click();
         QCOMPARE(ended.size(), 1);
         QCOMPARE(IsPortAvailable(0), 1);
