@@ -60,12 +60,6 @@ class TestTerminalFaults : public QObject
     qint64 m_loadMs = -1;
     qint64 m_loadPeakKb = -1;
 
-    template<typename T>
-    T *get(const char *name)
-    {
-        return m_program.form()->findChild<T *>(QLatin1String(name));
-    }
-    QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
 
     // The program's start-up as main() does it, with the time and the memory the site file took.
     void startProgram()
@@ -84,7 +78,7 @@ class TestTerminalFaults : public QObject
     // A key typed in the terminal area reaches the simulated line.
     bool keyReachesTheLine(char key)
     {
-        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), key);
+        QTest::keyClick(m_program.get<QPlainTextEdit>("TermTxt"), key);
         return QTest::qWaitFor([&] {
             const QList<TimedByte> received = m_site->sim()->received();
             return !received.isEmpty() && received.last().byte == uint8_t(key);
@@ -114,9 +108,9 @@ private slots:
         QVERIFY2(m_site->start(settings), qPrintable(m_site->errorString()));
         startProgram();
         QCOMPARE(IsPortAvailable(0), 0);
-        get<QLineEdit>("StaTxt")->setText(QStringLiteral("5"));
-        get<QPushButton>("LogonCmd")->click();
-        QTRY_VERIFY(shown().endsWith(QLatin1String("STATION 05> ")));
+        m_program.get<QLineEdit>("StaTxt")->setText(QStringLiteral("5"));
+        m_program.get<QPushButton>("LogonCmd")->click();
+        QTRY_VERIFY(m_program.shown().endsWith(QLatin1String("STATION 05> ")));
 
         QVERIFY(m_site->line().hangUp());
         Faults::WakeCounter wakes;
@@ -135,10 +129,10 @@ private slots:
         QVERIFY2(wakes.wakes() < 200, qPrintable(QStringLiteral("%1 wake-ups in %2 ms").arg(wakes.wakes()).arg(elapsed)));
         QCOMPARE(CdrvReceiveDescriptor(0), -1);
         QVERIFY(m_messages.texts.isEmpty());
-        get<QPushButton>("ClearCmd")->click();
-        QVERIFY(shown().isEmpty());
+        m_program.get<QPushButton>("ClearCmd")->click();
+        QVERIFY(m_program.shown().isEmpty());
 
-        get<QRadioButton>("ComOpt(0)")->click();
+        m_program.get<QRadioButton>("ComOpt(0)")->click();
         QCOMPARE(IsPortAvailable(0), 0);
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
         QVERIFY(keyReachesTheLine('x'));
@@ -218,8 +212,8 @@ private slots:
         QCOMPARE(!m_siteFile.problem.isEmpty(), problem);
         QVERIFY(m_program.form()->isVisible());
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(u'|')));
-        QVERIFY(get<QRadioButton>("ComOpt(0)")->isChecked());
-        QVERIFY(get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(baudOption)))->isChecked());
+        QVERIFY(m_program.get<QRadioButton>("ComOpt(0)")->isChecked());
+        QVERIFY(m_program.get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(baudOption)))->isChecked());
         QCOMPARE(IsPortAvailable(0), 0);
         QVERIFY(keyReachesTheLine('x'));
         QCOMPARE(QFileInfo(name).size(), size);

@@ -7,6 +7,7 @@
 #include "TerminalState.h"
 
 #include <QObject>
+#include <QPlainTextEdit>
 #include <memory>
 
 // The terminal program as main() puts it together, over the given line: the port watcher
@@ -27,6 +28,12 @@ public:
         m_watcher.reset();
     }
     Termfrm *form() const { return m_form.get(); }
+    template<typename T>
+    T *get(const char *name) const
+    {
+        return m_form->findChild<T *>(QLatin1String(name));
+    }
+    QString shown() const { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
 
 private:
     std::unique_ptr<PortWatcher> m_watcher;

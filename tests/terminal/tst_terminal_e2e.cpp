@@ -50,12 +50,6 @@ class TestTerminalEndToEnd : public QObject
     RecordingMessages m_messages;
     TerminalProgram m_program;
 
-    template<typename T>
-    T *get(const char *name)
-    {
-        return m_program.form()->findChild<T *>(QLatin1String(name));
-    }
-    QString shown() { return get<QPlainTextEdit>("TermTxt")->toPlainText(); }
 
     // The program's start-up, as main() does it.
     void startProgram()
@@ -67,8 +61,8 @@ class TestTerminalEndToEnd : public QObject
 
     void logOn(int station)
     {
-        get<QLineEdit>("StaTxt")->setText(QString::number(station));
-        get<QPushButton>("LogonCmd")->click();
+        m_program.get<QLineEdit>("StaTxt")->setText(QString::number(station));
+        m_program.get<QPushButton>("LogonCmd")->click();
     }
 
 private slots:
@@ -86,7 +80,7 @@ private slots:
         startProgram();
         QVERIFY2(m_messages.texts.isEmpty(), qPrintable(m_messages.texts.join(" | ")));
         QCOMPARE(IsPortAvailable(0), 0);
-        QVERIFY(get<QRadioButton>("BaudOpt(2)")->isChecked());
+        QVERIFY(m_program.get<QRadioButton>("BaudOpt(2)")->isChecked());
     }
 
     void cleanup()
@@ -98,7 +92,7 @@ private slots:
     void logOnAndTalkToThePanel()
     {
         logOn(5);
-        QLabel *connectinfo = get<QLabel>("Connectinfo");
+        QLabel *connectinfo = m_program.get<QLabel>("Connectinfo");
         QVERIFY(connectinfo->isVisible());
         QCOMPARE(connectinfo->text(), QStringLiteral("Connection established with station 5 Ward A"));
 
@@ -115,37 +109,37 @@ private slots:
         }
 
         // The station ends its lines with CR LF: each LF shows as its symbol at the next line's start.
-        QTRY_VERIFY2(shown().contains(
+        QTRY_VERIFY2(m_program.shown().contains(
                          QStringLiteral("VELGRIN CONTROL PANEL - STATION 5 Ward A\n\u240ATYPE HELP FOR COMMANDS\n\u240ASTATION 05> ")),
-                     qPrintable(shown()));
-        QTest::keyClicks(get<QPlainTextEdit>("TermTxt"), "status");
-        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_Return);
-        QTRY_VERIFY(shown().contains(QStringLiteral("STATION 05> status\n\u240ASTATION 5 Ward A: NORMAL, NO ALARMS\n")));
+                     qPrintable(m_program.shown()));
+        QTest::keyClicks(m_program.get<QPlainTextEdit>("TermTxt"), "status");
+        QTest::keyClick(m_program.get<QPlainTextEdit>("TermTxt"), Qt::Key_Return);
+        QTRY_VERIFY(m_program.shown().contains(QStringLiteral("STATION 05> status\n\u240ASTATION 5 Ward A: NORMAL, NO ALARMS\n")));
         QVERIFY(m_messages.texts.isEmpty());
     }
 
     void pulledLineThenChosenAgain()
     {
         logOn(5);
-        QTRY_VERIFY(shown().endsWith("STATION 05> "));
+        QTRY_VERIFY(m_program.shown().endsWith("STATION 05> "));
         QVERIFY(m_site->line().hangUp());
         QTRY_COMPARE(IsPortAvailable(0), 1); // the library let go of the dead line
-        QTest::keyClick(get<QPlainTextEdit>("TermTxt"), Qt::Key_A);
+        QTest::keyClick(m_program.get<QPlainTextEdit>("TermTxt"), Qt::Key_A);
         QCOMPARE(m_messages.texts, QStringList{"COMM-DRV Output error 1"});
         QVERIFY(!m_messages.reasons[0].isEmpty());
 
-        get<QRadioButton>("ComOpt(0)")->click(); // the same port again opens the fresh line
+        m_program.get<QRadioButton>("ComOpt(0)")->click(); // the same port again opens the fresh line
         QCOMPARE(IsPortAvailable(0), 0);
         QCOMPARE(m_messages.texts.size(), 1);
         logOn(12);
-        QCOMPARE(get<QLabel>("Connectinfo")->text(), QStringLiteral("Connection established with station 12 "));
-        QTRY_VERIFY(shown().endsWith("STATION 12> "));
+        QCOMPARE(m_program.get<QLabel>("Connectinfo")->text(), QStringLiteral("Connection established with station 12 "));
+        QTRY_VERIFY(m_program.shown().endsWith("STATION 12> "));
     }
 
     void exitClosesThePort()
     {
         QSignalSpy ended(m_program.form(), &Termfrm::ended);
-        get<QPushButton>("Command1")->click();
+        m_program.get<QPushButton>("Command1")->click();
         QCOMPARE(ended.size(), 1);
         QCOMPARE(IsPortAvailable(0), 1);
     }
