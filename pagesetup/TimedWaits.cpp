@@ -45,11 +45,20 @@ int TimedWaits::interval() const
 
 void TimedWaits::pause(int ms)
 {
+    using Clock = DeadlineWake::Clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
     m_errtimer.setInterval(ms);
     m_state.TimerExpired = 0;
     m_errtimer.start();
-    while (waiting())
-        processEvents(true);
+    m_wake.arm(end - FinalStretch);
+    while (waiting()) {
+        const Clock::duration left = end - Clock::now();
+        if (left <= Clock::duration::zero())
+            m_state.TimerExpired = -1;
+        else
+            processEvents(left > FinalStretch);
+    }
+    m_wake.disarm();
     m_errtimer.stop();
     m_errtimer.setInterval(RestInterval);
 }
