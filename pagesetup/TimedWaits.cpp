@@ -6,6 +6,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <utility>
 
 TimedWaits::TimedWaits(SetupState &state, SerialLine &line)
     : m_state(state), m_line(line), m_watcher(std::make_unique<PortWatcher>(state.PortId))
@@ -51,6 +52,7 @@ void TimedWaits::pause(int ms)
     m_state.TimerExpired = 0;
     m_errtimer.start();
     m_wake.arm(end - FinalStretch);
+    runPendingWork();
     while (waiting()) {
         const Clock::duration left = end - Clock::now();
         if (left <= Clock::duration::zero())
@@ -65,6 +67,7 @@ void TimedWaits::pause(int ms)
 
 QByteArray TimedWaits::waitForBytes(int k)
 {
+    runPendingWork();
     m_state.TimerExpired = 0;
     m_errtimer.start();
     QByteArray area(k, ' ');
@@ -84,6 +87,7 @@ QByteArray TimedWaits::waitForBytes(int k)
 
 char TimedWaits::waitForByte(char wanted)
 {
+    runPendingWork();
     m_state.TimerExpired = 0;
     m_errtimer.start();
     char last = ' ';
@@ -101,8 +105,21 @@ char TimedWaits::waitForByte(char wanted)
     return last;
 }
 
+void TimedWaits::whilePausing(std::function<void()> work)
+{
+    runPendingWork();
+    m_pendingWork = std::move(work);
+}
+
+void TimedWaits::runPendingWork()
+{
+    if (auto work = std::exchange(m_pendingWork, nullptr))
+        work();
+}
+
 void TimedWaits::abort()
 {
+    m_pendingWork = nullptr;
     m_aborted = true;
     m_errtimer.stop();
     if (auto *dispatcher = QAbstractEventDispatcher::instance())

@@ -30,6 +30,7 @@ public:
     int interval() const override;
     QByteArray waitForBytes(int k) override;
     char waitForByte(char wanted) override;
+    void whilePausing(std::function<void()> work) override;
     void abort() override;
     bool aborted() const override;
     void rearm() override;
@@ -44,6 +45,7 @@ private:
     void pause(int ms);
     void errtimer_Timer();
     bool waiting() const;
+    void runPendingWork();
     static void processEvents(bool mayWait);
 
     SetupState &m_state;
@@ -53,4 +55,5 @@ private:
     std::unique_ptr<PortWatcher> m_watcher;
     DeadlineWake m_wake;
     bool m_aborted = false;
+    std::function<void()> m_pendingWork;
 };

@@ -83,6 +83,44 @@ private slots:
         QVERIFY2(wakeUps < 20, qPrintable(QString::number(wakeUps)));
     }
 
+    void whilePausing_data()
+    {
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("pause") << "pause" << 1;
+        QTest::newRow("limited wait") << "wait" << 1;
+        QTest::newRow("abort") << "abort" << 0;
+    }
+
+    // Work handed over between two records runs once, in the next wait: in a pause only
+    // after its clock has started. An abort drops it.
+    void whilePausing()
+    {
+        QFETCH(QString, next);
+        QFETCH(int, runs);
+        Fixture f;
+        int ran = 0;
+        bool inPause = false;
+        f.waits.whilePausing([&] {
+            ++ran;
+            inPause = f.waits.errtimer().isActive() && f.waits.interval() == 10;
+        });
+        QCOMPARE(ran, 0);
+        if (next == "abort") {
+            f.waits.abort();
+            f.waits.rearm();
+        }
+        if (next == "wait") {
+            f.waits.setInterval(20);
+            f.waits.waitForBytes(1);
+            f.waits.setInterval(Waits::RestInterval);
+        }
+        f.waits.Delay10();
+        f.waits.Delay10();
+        QCOMPARE(ran, runs);
+        QCOMPARE(inPause, next == "pause");
+    }
+
     // The window's other timers and handlers keep running during a pause.
     void pauseKeepsEventsRunning()
     {
