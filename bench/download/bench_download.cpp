@@ -366,14 +366,14 @@ int main(int argc, char **argv)
     bench::printLoad();
     std::printf("platform %s, accessibility %s\n", qPrintable(QApplication::platformName()),
                 QAccessible::isActive() ? "active" : "off");
-    std::printf("Complete downloads, all groups and dial strings filled; seconds from the simulator's ACK to\n"
-                "the memory-clear request to the last byte it read; sender over: from the start of the\n"
-                "stream's first pause to the end of its last, past the pauses' sum, on the program's clock. Short: pauses shorter than nominal\n"
-                "(sender: as its clock timed them; receiver: as the simulator's thread read the bytes);\n"
-                "margin: the shortest pause minus its nominal, ms. Overshoot: past the nominal pause at\n"
-                "the sender, ms. Between: from the end of one pause to the start of the next (the write\n"
-                "and the status text), ms. CPU: the program's threads (all but the simulator's) / wall\n"
-                "time; window: the window thread alone.\n\n");
+    std::printf("Complete downloads, all groups and dial strings filled. Measured: from the simulator's ACK\n"
+                "to the memory-clear request to the last byte it read; over: past the floor (the pauses'\n"
+                "sum). Sender over: the same on the program's clock, from the start of the stream's first\n"
+                "pause to the end of its last. Short: pauses shorter than nominal (sender: as its clock\n"
+                "timed them; receiver: as the simulator's thread read the bytes); margin: the shortest\n"
+                "pause minus its nominal, ms. Overshoot: past the nominal pause at the sender, ms.\n"
+                "Between: from the end of one pause to the start of the next, ms. CPU: the program's\n"
+                "threads (all but the simulator's) / wall time; window CPU: the window thread alone.\n\n");
     std::printf("| inputs | baud | view | floor s | measured s | over | sender over | sender short | sender margin | receiver short "
                 "| receiver margin | overshoot median | p99 | max | between median | CPU | window CPU |\n"
                 "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
