@@ -38,8 +38,9 @@ public:
     const QTimer &errtimer() const { return m_errtimer; }
 
     // How long before a pause's end the thread stops sleeping: covers the wake-up's usual
-    // delay, so a pause rarely ends late, at the cost of this much CPU per pause.
-    static constexpr std::chrono::microseconds FinalStretch{150};
+    // delay (up to a few hundred microseconds when the machine idles), so a pause rarely
+    // ends late, at the cost of at most this much CPU per pause.
+    static constexpr std::chrono::microseconds FinalStretch{400};
 
 private:
     void pause(int ms);
