@@ -115,8 +115,7 @@ bool DownloadStream::inputLists(const PagerConfig &config)
     n = config.inputCountN();
     for (int i = 1; i <= n; ++i) {
         const auto &entry = config.InputNormEmer[i];
-        characterField(entry ? decimal(*entry) : QString());
-        m_state.PortResult = m_line.PutByte(m_state.PortId, CR);
+        characterField(entry ? decimal(*entry) : QString(), CR);
         if (!delay())
             return false;
         progress(i, " N / E status sent to pager interface");
@@ -160,25 +159,25 @@ bool DownloadStream::wideAreaBlock(const PagerConfig &config)
     return true;
 }
 
-void DownloadStream::characterField(QStringView text)
+// Each field, record and mark goes out in one write: every write costs the stream the
+// time of a system call and of waking the far end before the pause can start.
+void DownloadStream::characterField(QStringView text, std::optional<char> then)
 {
     const QStringView trimmed = trimBlanks(text);
-    const char byte = trimmed.isEmpty() ? '\0' : SingleByte::toByte(trimmed.front());
-    m_state.PortResult = m_line.PutPacket(m_state.PortId, 1, &byte);
+    const char bytes[] = {trimmed.isEmpty() ? '\0' : SingleByte::toByte(trimmed.front()), then.value_or('\0')};
+    m_state.PortResult = m_line.PutPacket(m_state.PortId, then ? 2 : 1, bytes);
 }
 
 void DownloadStream::textRecord(QStringView text)
 {
-    const QByteArray bytes = SingleByte::toBytes(text);
-    if (!bytes.isEmpty())
-        m_state.PortResult = m_line.PutPacket(m_state.PortId, int32_t(bytes.size()), bytes.constData());
-    m_state.PortResult = m_line.PutByte(m_state.PortId, CR);
+    const QByteArray bytes = SingleByte::toBytes(text) + CR;
+    m_state.PortResult = m_line.PutPacket(m_state.PortId, int32_t(bytes.size()), bytes.constData());
 }
 
 void DownloadStream::mark(char first)
 {
-    m_state.PortResult = m_line.PutByte(m_state.PortId, first);
-    m_state.PortResult = m_line.PutByte(m_state.PortId, CR);
+    const char bytes[] = {first, CR};
+    m_state.PortResult = m_line.PutPacket(m_state.PortId, 2, bytes);
 }
 
 void DownloadStream::endOfList()
@@ -200,5 +199,8 @@ bool DownloadStream::delay10()
 
 void DownloadStream::progress(int number, const char *message)
 {
-    m_view.setSendinfo(NumberText::displayForm(number) + QLatin1String(message));
+    // Shown in the next pause, so that updating the window (and, with accessibility on,
+    // telling its clients) does not lengthen the stream.
+    m_waits.whilePausing(
+        [&view = m_view, text = NumberText::displayForm(number) + QLatin1String(message)] { view.setSendinfo(text); });
 }

@@ -2,6 +2,7 @@
 
 #include <QStringView>
 #include <cstdint>
+#include <optional>
 
 struct PagerConfig;
 struct SetupState;
@@ -34,7 +35,8 @@ private:
     bool groupBlock(const PagerConfig &config, int groupPagerTotal);
     bool wideAreaBlock(const PagerConfig &config);
 
-    void characterField(QStringView text);
+    // The field's byte, and `then` after it when given.
+    void characterField(QStringView text, std::optional<char> then = std::nullopt);
     void textRecord(QStringView text);
     void mark(char first);
     void endOfList();

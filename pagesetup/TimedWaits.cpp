@@ -6,6 +6,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <utility>
 
 TimedWaits::TimedWaits(SetupState &state, SerialLine &line)
     : m_state(state), m_line(line), m_watcher(std::make_unique<PortWatcher>(state.PortId))
@@ -45,17 +46,28 @@ int TimedWaits::interval() const
 
 void TimedWaits::pause(int ms)
 {
+    using Clock = DeadlineWake::Clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
     m_errtimer.setInterval(ms);
     m_state.TimerExpired = 0;
     m_errtimer.start();
-    while (waiting())
-        processEvents(true);
+    m_wake.arm(end - FinalStretch);
+    runPendingWork();
+    while (waiting()) {
+        const Clock::duration left = end - Clock::now();
+        if (left <= Clock::duration::zero())
+            m_state.TimerExpired = -1;
+        else
+            processEvents(left > FinalStretch);
+    }
+    m_wake.disarm();
     m_errtimer.stop();
     m_errtimer.setInterval(RestInterval);
 }
 
 QByteArray TimedWaits::waitForBytes(int k)
 {
+    runPendingWork();
     m_state.TimerExpired = 0;
     m_errtimer.start();
     QByteArray area(k, ' ');
@@ -75,6 +87,7 @@ QByteArray TimedWaits::waitForBytes(int k)
 
 char TimedWaits::waitForByte(char wanted)
 {
+    runPendingWork();
     m_state.TimerExpired = 0;
     m_errtimer.start();
     char last = ' ';
@@ -92,8 +105,21 @@ char TimedWaits::waitForByte(char wanted)
     return last;
 }
 
+void TimedWaits::whilePausing(std::function<void()> work)
+{
+    runPendingWork();
+    m_pendingWork = std::move(work);
+}
+
+void TimedWaits::runPendingWork()
+{
+    if (auto work = std::exchange(m_pendingWork, nullptr))
+        work();
+}
+
 void TimedWaits::abort()
 {
+    m_pendingWork = nullptr;
     m_aborted = true;
     m_errtimer.stop();
     if (auto *dispatcher = QAbstractEventDispatcher::instance())

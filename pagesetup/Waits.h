@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <functional>
 
 // The timed waits of a download: fixed pauses between records and bounded waits for
 // answers from the line. The procedure sees only this interface, so tests can run it on
@@ -28,6 +29,12 @@ public:
     // Reads the bytes one at a time as they arrive, each replacing the one before, until
     // one equals `wanted` or the limit passes. Gives the last byte read, a blank if none.
     virtual char waitForByte(char wanted) = 0;
+
+    // Work between two records that need not hold up the next one (the progress text): it
+    // runs once the next pause has started its clock, so it costs the stream no time, or
+    // at the start of the next limited wait if no pause comes first. An abort drops it.
+    // Here, at once.
+    virtual void whilePausing(std::function<void()> work) { work(); }
 
     // Ends the wait under way and every later one at once (Exit or window close during a
     // send); rearm() undoes it when the next send starts.

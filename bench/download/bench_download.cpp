@@ -1,37 +1,106 @@
-// Complete downloads of 1, 64 and 512 inputs with every group and dial string filled,
-// sent by the real Send Data over a pseudo-terminal to the simulated station line and
-// timed by the simulator: from the ACK it gave to the memory-clear request to the last
-// byte of the stream, against the pauses the stream owes, 0.6 s + N x 0.3 s + 144 x 10 ms.
-// Usage: bench_download [inputs...]   (default 1 64 512)
+// Complete downloads with every group and dial string filled, sent by the real Send Data
+// over a pseudo-terminal to the simulated station line and timed by the simulator: from
+// the ACK it gave to the memory-clear request to the last byte of the stream, against the
+// pauses the stream owes (the floor), 0.6 s + N x 0.3 s + 144 x 10 ms.
+//
+// Where the time goes, per stream pause and between pauses, on the sender's steady clock:
+// - wake-up: errtimer's tick after the pause's nominal end (when the tick ended the pause);
+// - tail: from that tick to the end of the pause (events processed on the way out);
+// - view: the status-line texts; write: the serial library's writes; other: the rest.
+//
+// With --window the status lines are the real setup window's labels (shown, so their text
+// changes reach accessibility when it is on); otherwise a view that does nothing.
+// Usage: bench_download [--baud 1200|9600] [--window] [--runs R] [inputs...]   (default 1 64 512)
 
+#include "BenchStats.h"
 #include "ExampleConfigs.h"
+#include "MessageBoxes.h"
+#include "Pagefrm.h"
 #include "SendView.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "StationSim.h"
 #include "StationSimThread.h"
 #include "TimedWaits.h"
-#include "TimingWaits.h"
+#include "commdrv.h"
 
-#include <QCoreApplication>
+#include <QAccessible>
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
-#include <QDeadlineTimer>
+#include <QTest>
 #include <QThread>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <cstring>
+#include <memory>
+#include <pthread.h>
+#include <string>
 
 namespace {
 
-bool downloaded(StationSimThread &sim)
+using bench::nowNs;
+
+// Time spent in calls of one kind, with the moments they ended.
+struct Spent
 {
-    QDeadlineTimer deadline(5000);
-    while (sim.sim()->downloads().isEmpty() && !deadline.hasExpired())
-        QThread::msleep(10);
-    return !sim.sim()->downloads().isEmpty();
-}
+    long long ns = 0;
+    int calls = 0;
+
+    template<typename F>
+    auto operator()(F call)
+    {
+        const long long start = nowNs();
+        struct Note
+        {
+            Spent &s;
+            long long start;
+            ~Note()
+            {
+                s.ns += nowNs() - start;
+                ++s.calls;
+            }
+        } note{*this, start};
+        return call();
+    }
+};
+
+class TimingLine : public SerialLine
+{
+public:
+    explicit TimingLine(SerialLine &line) : m_line(line) {}
+    Spent writes;
+
+    int32_t IsPortAvailable(int32_t p) override { return m_line.IsPortAvailable(p); }
+    int32_t InitializePort(int32_t p, int32_t i, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f,
+                           int32_t g) override
+    {
+        return m_line.InitializePort(p, i, a, b, c, d, e, f, g);
+    }
+    int32_t SetPortCharacteristics(int32_t p, int32_t b, int32_t pa, int32_t d, int32_t s, int32_t f) override
+    {
+        return m_line.SetPortCharacteristics(p, b, pa, d, s, f);
+    }
+    int32_t SetBaud(int32_t p, int32_t b) override { return m_line.SetBaud(p, b); }
+    int32_t CdrvSetTimerResolution(int32_t p, int32_t r) override { return m_line.CdrvSetTimerResolution(p, r); }
+    int32_t CdrvDelay(int32_t p, int32_t t) override { return m_line.CdrvDelay(p, t); }
+    int32_t RtsOn(int32_t p) override { return m_line.RtsOn(p); }
+    int32_t FlushReceiveBuffer(int32_t p) override { return m_line.FlushReceiveBuffer(p); }
+    int32_t FlushTransmitBuffer(int32_t p) override { return m_line.FlushTransmitBuffer(p); }
+    int32_t PutByte(int32_t p, int32_t b) override { return writes([&] { return m_line.PutByte(p, b); }); }
+    int32_t PutPacket(int32_t p, int32_t n, const char *b) override
+    {
+        return writes([&] { return m_line.PutPacket(p, n, b); });
+    }
+    int32_t BytesInReceiveBuffer(int32_t p) override { return m_line.BytesInReceiveBuffer(p); }
+    int32_t GetPacket(int32_t p, int32_t n, char *b) override { return m_line.GetPacket(p, n, b); }
+    int32_t UnInitializePort(int32_t p) override { return m_line.UnInitializePort(p); }
+    const char *LastError() override { return m_line.LastError(); }
+
+private:
+    SerialLine &m_line;
+};
 
 class QuietView : public SendView
 {
@@ -46,7 +115,113 @@ public:
     }
 };
 
-bool run(int n, const QString &dir)
+class TimingView : public SendView
+{
+public:
+    explicit TimingView(SendView &view) : m_view(view) {}
+    Spent texts;
+
+    void setConnectinfo(const QString &t, Colour c) override { texts([&] { m_view.setConnectinfo(t, c); }); }
+    void setConnectinfoVisible(bool v) override { texts([&] { m_view.setConnectinfoVisible(v); }); }
+    void setSendinfo(const QString &t) override { texts([&] { m_view.setSendinfo(t); }); }
+    void setSendinfoVisible(bool v) override { texts([&] { m_view.setSendinfoVisible(v); }); }
+    void showMessage(const QString &t, const QString &r) override { m_view.showMessage(t, r); }
+
+private:
+    SendView &m_view;
+};
+
+class PrintedMessages : public MessageBoxes
+{
+public:
+    void show(const QString &text, const QString &detail) override
+    {
+        std::fprintf(stderr, "%s %s\n", qPrintable(text), qPrintable(detail));
+    }
+};
+
+// Every pause with its start, end and the last errtimer tick during it; the writes and
+// view calls made so far when it started.
+class PhaseWaits : public Waits
+{
+public:
+    struct Pause
+    {
+        int ms;
+        long long startNs, endNs, tickNs; // tickNs 0: no tick during the pause
+        // Time spent writing and in the status texts so far, when the pause began and ended.
+        long long writeNsAtStart, viewNsAtStart, writeNsAtEnd, viewNsAtEnd;
+    };
+    std::vector<Pause> pauses;
+
+    PhaseWaits(TimedWaits &waits, const Spent &writes, const Spent &view)
+        : m_waits(waits), m_writes(writes), m_view(view)
+    {
+        QObject::connect(&waits.errtimer(), &QTimer::timeout, [this] { m_tickNs = nowNs(); });
+    }
+
+    void Delay() override { timed(100, [this] { m_waits.Delay(); }); }
+    void Delay10() override { timed(10, [this] { m_waits.Delay10(); }); }
+    void setInterval(int ms) override { m_waits.setInterval(ms); }
+    int interval() const override { return m_waits.interval(); }
+    QByteArray waitForBytes(int k) override { return m_waits.waitForBytes(k); }
+    char waitForByte(char wanted) override { return m_waits.waitForByte(wanted); }
+    void whilePausing(std::function<void()> work) override { m_waits.whilePausing(std::move(work)); }
+    void abort() override { m_waits.abort(); }
+    bool aborted() const override { return m_waits.aborted(); }
+    void rearm() override { m_waits.rearm(); }
+
+private:
+    template<typename F>
+    void timed(int ms, F pause)
+    {
+        m_tickNs = 0;
+        const long long writes = m_writes.ns, view = m_view.ns;
+        const long long start = nowNs();
+        pause();
+        const long long end = nowNs();
+        pauses.push_back({ms, start, end, m_tickNs, writes, view, m_writes.ns, m_view.ns});
+    }
+
+    TimedWaits &m_waits;
+    const Spent &m_writes;
+    const Spent &m_view;
+    long long m_tickNs = 0;
+};
+
+struct Options
+{
+    int baud = 9600;
+    bool window = false;
+    int runs = 1;
+    QList<int> inputs;
+};
+
+bool downloaded(StationSimThread &sim)
+{
+    QDeadlineTimer deadline(5000);
+    while (sim.sim()->downloads().isEmpty() && !deadline.hasExpired())
+        QThread::msleep(10);
+    return !sim.sim()->downloads().isEmpty();
+}
+
+clockid_t simThreadClock(StationSimThread &sim)
+{
+    clockid_t clock = CLOCK_PROCESS_CPUTIME_ID;
+    QMetaObject::invokeMethod(
+        sim.sim(), [&] { pthread_getcpuclockid(pthread_self(), &clock); }, Qt::BlockingQueuedConnection);
+    return clock;
+}
+
+double cpuMs(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+bool run(int n, const Options &options, const QString &dir, Pagefrm *window, std::vector<double> &overs, std::vector<double> &senderOvers,
+         std::vector<std::string> &breakdown)
 {
     StationSimThread sim;
     SimSettings settings;
@@ -55,19 +230,28 @@ bool run(int n, const QString &dir)
         std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
         return false;
     }
+    const clockid_t simClock = simThreadClock(sim);
     PagerConfig config = ExampleConfigs::full(n);
     SetupState state;
     state.SetStation(5);
-    SetBaudRate(config, state, 2);
+    SetBaudRate(config, state, options.baud == 1200 ? 0 : 2);
     SetPortNumber(config, state, 1);
-    CommDrvLine line;
+    CommDrvLine commdrv;
+    TimingLine line(commdrv);
     TimedWaits real(state, line);
-    TimingWaits waits(real);
-    QuietView view;
+    QuietView quiet;
+    TimingView view(window ? static_cast<SendView &>(*window) : quiet);
+    PhaseWaits waits(real, line.writes, view.texts);
     StationProgrammer programmer(config, state, line, waits, view);
+
+    const double cpuBefore = bench::processCpuMs() - cpuMs(simClock);
+    const double windowCpuBefore = bench::threadCpuMs();
+    const long long wallBefore = nowNs();
     const auto outcome = programmer.sendData();
-    if (outcome != StationProgrammer::Outcome::Sent
-        || !downloaded(sim)) {
+    const double wall = double(nowNs() - wallBefore) / 1e6;
+    const double cpu = bench::processCpuMs() - cpuMs(simClock) - cpuBefore;
+    const double windowCpu = bench::threadCpuMs() - windowCpuBefore;
+    if (outcome != StationProgrammer::Outcome::Sent || !downloaded(sim)) {
         std::fprintf(stderr, "%d inputs: not sent (%d)\n", n, int(outcome));
         return false;
     }
@@ -86,61 +270,133 @@ bool run(int n, const QString &dir)
             receiverMargin = std::min(receiverMargin, double(u.gapNs) / 1e6 - u.requiredPauseMs);
     }
     // The stream's own pauses: those after the last memory-clear request's four.
-    const QList<TimingWaits::Pause> stream = waits.pauses.mid(waits.pauses.size() - (6 + 3 * n + 144));
-    const double sent = double(stream.last().endNs - stream.first().startNs) / 1e9;
-    std::vector<double> overshoot;
-    double inPauses = 0;
-    for (const TimingWaits::Pause &p : stream) {
+    const size_t count = size_t(6 + 3 * n + 144);
+    const std::vector<PhaseWaits::Pause> stream(waits.pauses.end() - long(count), waits.pauses.end());
+    std::vector<double> overshoot, wake, tail, between;
+    int early = 0;
+    long long inPauses = 0, writeNs = 0, viewNs = 0;
+    for (size_t i = 0; i < stream.size(); ++i) {
+        const PhaseWaits::Pause &p = stream[i];
         overshoot.push_back(double(p.endNs - p.startNs) / 1e6 - p.ms);
-        inPauses += double(p.endNs - p.startNs) / 1e9;
-    }
-    int stalls = 0;
-    double stalled = 0;
-    for (double o : overshoot) {
-        if (o > 20) {
-            ++stalls;
-            stalled += o / 1e3;
+        early += p.endNs - p.startNs < p.ms * 1000000LL;
+        inPauses += p.endNs - p.startNs;
+        if (p.tickNs) {
+            wake.push_back(double(p.tickNs - p.startNs) / 1e6 - p.ms);
+            tail.push_back(double(p.endNs - p.tickNs) / 1e6);
+        }
+        if (i > 0) {
+            between.push_back(double(p.startNs - stream[i - 1].endNs) / 1e6);
+            writeNs += p.writeNsAtStart - stream[i - 1].writeNsAtEnd;
+            viewNs += p.viewNsAtStart - stream[i - 1].viewNsAtEnd;
         }
     }
-    std::sort(overshoot.begin(), overshoot.end());
-    const double senderMargin = overshoot.front();
-    // Stalls: the whole machine held up (on these shared machines the host's CPU quota
-    // stops every thread for up to 100 ms under load; a plain sleep shows the same).
-    std::fprintf(stderr,
-                 "%d inputs: pause overshoot median %.3f ms, p99 %.3f ms, max %.3f ms; %d pauses stalled over 20 ms, "
-                 "%.3f s in all; outside pauses %.3f s\n",
-                 n, overshoot[overshoot.size() / 2], overshoot[overshoot.size() * 99 / 100], overshoot.back(), stalls,
-                 stalled, sent - inPauses);
-    std::printf("| %d | %.3f | %.3f | %+.2f%% | %.3f | %lld | %.3f | %lld | %.3f |\n", n, minimum, measured,
-                100.0 * (measured - minimum) / minimum, sent, (long long)TimingWaits::early(stream).size(),
-                senderMargin, (long long)d.violations.size(), receiverMargin);
+    const double sent = double(stream.back().endNs - stream.front().startNs) / 1e9;
+    double nominal = 0;
+    for (const PhaseWaits::Pause &p : stream)
+        nominal += p.ms / 1e3;
+    senderOvers.push_back(100.0 * (sent - nominal) / minimum);
+    const double writeS = double(writeNs) / 1e9;
+    const double viewS = double(viewNs) / 1e9;
+    const double outside = sent - double(inPauses) / 1e9;
+    const bench::Stats o = bench::stats(overshoot), w = bench::stats(wake), t = bench::stats(tail),
+                       b = bench::stats(between);
+    const double over = 100.0 * (measured - minimum) / minimum;
+    overs.push_back(over);
+
+    std::printf("| %d | %d | %s | %.3f | %.3f | %+.2f%% | %+.2f%% | %d | %.3f | %lld | %.3f | %.3f | %.3f | %.3f | %.3f "
+                "| %.2f%% | %.2f%% |\n",
+                n, options.baud, window ? "window" : "quiet", minimum, measured, over,
+                100.0 * (sent - nominal) / minimum, early, o.min,
+                (long long)d.violations.size(), receiverMargin, o.median, o.p99, o.max, b.median, 100.0 * cpu / wall,
+                100.0 * windowCpu / wall);
+    char row[512];
+    std::snprintf(row, sizeof row,
+                  "| %d | %s | %.3f | %.3f | %.3f | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.1f | %.1f (%d calls) | "
+                  "%.1f (%d calls) | %.1f |\n",
+                  n, window ? "window" : "quiet", w.median, w.p99, w.max, w.count, t.median, t.p99, b.median, b.p99,
+                  b.max, outside * 1e3, viewS * 1e3, view.texts.calls, writeS * 1e3, line.writes.calls,
+                  (outside - viewS - writeS) * 1e3);
+    breakdown.push_back(row);
     std::fflush(stdout);
     return true;
+}
+
+Options parse(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--baud") && i + 1 < argc)
+            options.baud = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--window"))
+            options.window = true;
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            options.runs = std::max(1, std::atoi(argv[++i]));
+        else
+            options.inputs << std::atoi(argv[i]);
+    }
+    if (options.inputs.isEmpty())
+        options.inputs = {1, 64, 512};
+    return options;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QList<int> inputs;
-    for (int i = 1; i < argc; ++i)
-        inputs << std::atoi(argv[i]);
-    if (inputs.isEmpty())
-        inputs = {1, 64, 512};
-
+    QApplication app(argc, argv);
+    const Options options = parse(argc, argv);
     QTemporaryDir dir;
     if (!dir.isValid() || !QDir::setCurrent(dir.path()))
         return 1;
-    std::printf("Complete downloads, 9600 baud, all groups and dial strings filled; seconds from the\n"
-                "simulator's ACK to the memory-clear request to the last byte it read.\n"
-                "Short: pauses shorter than nominal (sender: as the waits measured them; receiver: as\n"
-                "the simulator's thread read the bytes); margin: the shortest pause minus its nominal, ms.\n"
-                "Sender s: from the start of the stream's first pause to the end of its last.\n\n");
-    std::printf("| inputs | minimum s | measured s | over | sender s | sender short | sender margin | receiver short | receiver margin |\n"
-                "|---|---|---|---|---|---|---|---|---|\n");
+    // Only the simulator's comN link may be picked, never a device of the machine.
+    CdrvSetDeviceRoot(qPrintable(dir.filePath(QStringLiteral("no-devices"))));
+
+    CommDrvLine windowLine;
+    PrintedMessages messages;
+    std::unique_ptr<Pagefrm> window;
+    if (options.window) {
+        window = std::make_unique<Pagefrm>(windowLine, &messages);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            std::fprintf(stderr, "the window was not shown\n");
+        // The accessibility bridge connects to its bus on its own time.
+        if (qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"))
+            (void)QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000);
+    }
+    bench::printLoad();
+    std::printf("platform %s, accessibility %s\n", qPrintable(QApplication::platformName()),
+                QAccessible::isActive() ? "active" : "off");
+    std::printf("Complete downloads, all groups and dial strings filled. Measured: from the simulator's ACK\n"
+                "to the memory-clear request to the last byte it read; over: past the floor (the pauses'\n"
+                "sum). Sender over: the same on the program's clock, from the start of the stream's first\n"
+                "pause to the end of its last. Short: pauses shorter than nominal (sender: as its clock\n"
+                "timed them; receiver: as the simulator's thread read the bytes); margin: the shortest\n"
+                "pause minus its nominal, ms. Overshoot: past the nominal pause at the sender, ms.\n"
+                "Between: from the end of one pause to the start of the next, ms. CPU: the program's\n"
+                "threads (all but the simulator's) / wall time; window CPU: the window thread alone.\n\n");
+    std::printf("| inputs | baud | view | floor s | measured s | over | sender over | sender short | sender margin | receiver short "
+                "| receiver margin | overshoot median | p99 | max | between median | CPU | window CPU |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     bool ok = true;
-    for (int n : inputs)
-        ok = run(n, dir.path()) && ok;
+    std::vector<std::string> breakdown;
+    for (int n : options.inputs) {
+        std::vector<double> overs, senderOvers;
+        for (int r = 0; r < options.runs; ++r)
+            ok = run(n, options, dir.path(), window.get(), overs, senderOvers, breakdown) && ok;
+        if (overs.size() > 1)
+            std::printf("| %d | %d | median of %zu | | | %+.2f%% | %+.2f%% |\n", n, options.baud, overs.size(),
+                        bench::stats(overs).median, bench::stats(senderOvers).median);
+    }
+    std::printf("\nWhere the time goes, ms. Wake-up: errtimer's tick after the nominal end of the pause\n"
+                "(ticks: pauses a tick fell in); tail: from that tick to the end of the pause; between: see\n"
+                "above; outside: all time between the stream's pauses, split into the status texts shown\n"
+                "there, the writes and the rest (calls: all, in pauses or not).\n\n"
+                "| inputs | view | wake-up median | p99 | max | ticks | tail median | p99 | between median | p99 "
+                "| max | outside | texts | writes | other |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const std::string &row : breakdown)
+        std::printf("%s", row.c_str());
+    bench::printLoad();
+    CdrvSetDeviceRoot("");
     return ok ? 0 : 1;
 }

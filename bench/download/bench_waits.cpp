@@ -1,10 +1,12 @@
 // How exact and how cheap the timed waits are, on the real timer, event loop and serial
 // library over a pseudo-terminal:
-// - Delay10 and Delay: never shorter than asked; overshoot median, 95th percentile, max;
+// - Delay10 and Delay: never shorter than asked; overshoot median, 95th and 99th
+//   percentile, max; and how late errtimer's tick came, when one fell in the pause;
 // - CPU time of the waiting thread against wall time;
 // - a byte written to the far end during a limited wait: how soon the wait returns it.
 // Usage: bench_waits [pauses-per-kind [bytes]]   (defaults 300 and 200)
 
+#include "BenchStats.h"
 #include "PagerConfig.h"
 #include "SerialLine.h"
 #include "TimedWaits.h"
@@ -20,7 +22,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -34,43 +35,33 @@ double ms(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double threadCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3
-           + usage.ru_stime.tv_usec / 1e3;
-}
-
-struct Stats
-{
-    double min, median, p95, max;
-};
-
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back()};
-}
-
 void pauses(TimedWaits &waits, int nominal, int count)
 {
-    std::vector<double> overshoot;
+    std::vector<double> overshoot, wake;
     int early = 0;
-    const double cpuBefore = threadCpuMs();
+    long long tickNs = 0;
+    const QMetaObject::Connection tick =
+        QObject::connect(&waits.errtimer(), &QTimer::timeout, [&] { tickNs = bench::nowNs(); });
+    const double cpuBefore = bench::threadCpuMs();
     const auto wallBefore = Clock::now();
     for (int i = 0; i < count; ++i) {
+        tickNs = 0;
+        const long long startNs = bench::nowNs();
         const auto start = Clock::now();
         nominal == 10 ? waits.Delay10() : waits.Delay();
         const double took = ms(Clock::now() - start);
         early += took < nominal;
         overshoot.push_back(took - nominal);
+        if (tickNs)
+            wake.push_back(double(tickNs - startNs) / 1e6 - nominal);
     }
     const double wall = ms(Clock::now() - wallBefore);
-    const double cpu = threadCpuMs() - cpuBefore;
-    const Stats s = stats(overshoot);
-    std::printf("| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f%% |\n", nominal == 10 ? "Delay10" : "Delay",
-                count, early, s.min, s.median, s.p95, s.max, 100.0 * cpu / wall);
+    const double cpu = bench::threadCpuMs() - cpuBefore;
+    QObject::disconnect(tick);
+    const bench::Stats s = bench::stats(overshoot), w = bench::stats(wake);
+    std::printf("| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f%% | %d | %.3f |\n",
+                nominal == 10 ? "Delay10" : "Delay", count, early, s.min, s.median, s.p95, s.p99, s.max,
+                100.0 * cpu / wall, w.count, w.median);
 }
 
 } // namespace
@@ -97,8 +88,11 @@ int main(int argc, char **argv)
     }
     TimedWaits waits(state, line);
 
-    std::printf("Pauses, overshoot in ms (CPU: the waiting thread's CPU time / wall time)\n\n");
-    std::printf("| pause | count | early | min | median | p95 | max | CPU |\n|---|---|---|---|---|---|---|---|\n");
+    bench::printLoad();
+    std::printf("Pauses, overshoot in ms (CPU: the waiting thread's CPU time / wall time; ticks: pauses\n"
+                "errtimer's tick fell in, and how late it came, median ms)\n\n");
+    std::printf("| pause | count | early | min | median | p95 | p99 | max | CPU | ticks | tick late |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|\n");
     pauses(waits, 10, pauseCount);
     pauses(waits, 100, pauseCount / 3);
 
@@ -108,7 +102,7 @@ int main(int argc, char **argv)
     std::atomic<bool> ready{false};
     std::mt19937 random(7);
     std::uniform_int_distribution<int> delay(5, 40);
-    const double cpuBefore = threadCpuMs();
+    const double cpuBefore = bench::threadCpuMs();
     const auto wallBefore = Clock::now();
     int missed = 0;
     for (int i = 0; i < byteCount; ++i) {
@@ -128,14 +122,15 @@ int main(int argc, char **argv)
         latency.push_back(ms(taken - written.load()));
     }
     const double wall = ms(Clock::now() - wallBefore);
-    const double cpu = threadCpuMs() - cpuBefore;
+    const double cpu = bench::threadCpuMs() - cpuBefore;
     line.UnInitializePort(0);
     ::close(master);
 
-    const Stats s = stats(latency);
+    const bench::Stats s = bench::stats(latency);
     std::printf("\nA byte arriving during a limited wait: write on the far end -> wait returns, ms\n\n");
-    std::printf("| bytes | missed | min | median | p95 | max | CPU |\n|---|---|---|---|---|---|---|\n");
-    std::printf("| %d | %d | %.3f | %.3f | %.3f | %.3f | %.2f%% |\n", byteCount, missed, s.min, s.median, s.p95,
-                s.max, 100.0 * cpu / wall);
+    std::printf("| bytes | missed | min | median | p95 | p99 | max | CPU |\n|---|---|---|---|---|---|---|---|\n");
+    std::printf("| %d | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f%% |\n", byteCount, missed, s.min, s.median,
+                s.p95, s.p99, s.max, 100.0 * cpu / wall);
+    bench::printLoad();
     return 0;
 }

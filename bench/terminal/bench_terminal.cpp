@@ -10,6 +10,7 @@
 #include "Termfrm.h"
 #include "TerminalState.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <unistd.h>
 
@@ -173,6 +175,13 @@ void idleCpu(const QString &obrelle, const QString &dir, const QString &device)
     }
 }
 
+void printLoad()
+{
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -206,6 +215,15 @@ int main(int argc, char *argv[])
     QList<qint64> activityAt;
     QObject::connect(&watcher, &PortWatcher::activity, &form, [&] { activityAt.append(nowNs()); });
     form.start();
+    // The accessibility bridge connects to its bus on its own time; the figures count only
+    // once it is active.
+    if (qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON")) {
+        for (int i = 0; i < 30 && !QAccessible::isActive(); ++i)
+            runFor(100);
+    }
+    printLoad();
+    std::printf("platform %s, accessibility %s\n", qPrintable(QApplication::platformName()),
+                QAccessible::isActive() ? "active" : "off");
     auto *termTxt = form.findChild<QPlainTextEdit *>(QStringLiteral("TermTxt"));
 
     // Every piece as it lands in TermTxt (this slot runs after the window appended it).
@@ -385,6 +403,7 @@ int main(int argc, char *argv[])
 
     form.Command1_Click();
     QMetaObject::invokeMethod(&station, [&] { delete station.line; }, Qt::BlockingQueuedConnection);
+    printLoad();
     stationThread.quit();
     stationThread.wait();
     return 0;

@@ -4,7 +4,9 @@
 #include "TimedWaits.h"
 #include "VirtualLine.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
@@ -55,11 +57,15 @@ private slots:
         QTest::newRow("Delay10") << 10;
     }
 
-    // One tick, never early, and errtimer left stopped at 5000 ms.
+    // Never early, errtimer left stopped at 5000 ms, and the thread asleep through the
+    // pause but for its end, and after it: nothing left armed keeps waking it.
     void pause()
     {
         QFETCH(int, ms);
         Fixture f;
+        int wakeUps = 0;
+        QObject counting;
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, &counting, [&] { ++wakeUps; });
         QElapsedTimer clock;
         clock.start();
         ms == 100 ? f.waits.Delay() : f.waits.Delay10();
@@ -69,6 +75,50 @@ private slots:
         QCOMPARE(f.state.TimerExpired, int16_t(-1));
         QVERIFY(!f.waits.errtimer().isActive());
         QCOMPARE(f.waits.interval(), 5000);
+        QVERIFY2(wakeUps < 500, qPrintable(QString::number(wakeUps)));
+        wakeUps = 0;
+        QEventLoop idle;
+        QTimer::singleShot(50, &idle, &QEventLoop::quit);
+        idle.exec();
+        QVERIFY2(wakeUps < 20, qPrintable(QString::number(wakeUps)));
+    }
+
+    void whilePausing_data()
+    {
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("pause") << "pause" << 1;
+        QTest::newRow("limited wait") << "wait" << 1;
+        QTest::newRow("abort") << "abort" << 0;
+    }
+
+    // Work handed over between two records runs once, in the next wait: in a pause only
+    // after its clock has started. An abort drops it.
+    void whilePausing()
+    {
+        QFETCH(QString, next);
+        QFETCH(int, runs);
+        Fixture f;
+        int ran = 0;
+        bool inPause = false;
+        f.waits.whilePausing([&] {
+            ++ran;
+            inPause = f.waits.errtimer().isActive() && f.waits.interval() == 10;
+        });
+        QCOMPARE(ran, 0);
+        if (next == "abort") {
+            f.waits.abort();
+            f.waits.rearm();
+        }
+        if (next == "wait") {
+            f.waits.setInterval(20);
+            f.waits.waitForBytes(1);
+            f.waits.setInterval(Waits::RestInterval);
+        }
+        f.waits.Delay10();
+        f.waits.Delay10();
+        QCOMPARE(ran, runs);
+        QCOMPARE(inPause, next == "pause");
     }
 
     // The window's other timers and handlers keep running during a pause.
