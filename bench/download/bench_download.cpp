@@ -14,6 +14,7 @@
 
 #include "BenchStats.h"
 #include "ExampleConfigs.h"
+#include "ForwardingWaits.h"
 #include "MessageBoxes.h"
 #include "Pagefrm.h"
 #include "SendView.h"
@@ -142,7 +143,7 @@ public:
 
 // Every pause with its start, end and the last errtimer tick during it; the writes and
 // view calls made so far when it started.
-class PhaseWaits : public Waits
+class PhaseWaits : public ForwardingWaits
 {
 public:
     struct Pause
@@ -155,21 +156,13 @@ public:
     std::vector<Pause> pauses;
 
     PhaseWaits(TimedWaits &waits, const Spent &writes, const Spent &view)
-        : m_waits(waits), m_writes(writes), m_view(view)
+        : ForwardingWaits(waits), m_writes(writes), m_view(view)
     {
         QObject::connect(&waits.errtimer(), &QTimer::timeout, [this] { m_tickNs = nowNs(); });
     }
 
     void Delay() override { timed(100, [this] { m_waits.Delay(); }); }
     void Delay10() override { timed(10, [this] { m_waits.Delay10(); }); }
-    void setInterval(int ms) override { m_waits.setInterval(ms); }
-    int interval() const override { return m_waits.interval(); }
-    QByteArray waitForBytes(int k) override { return m_waits.waitForBytes(k); }
-    char waitForByte(char wanted) override { return m_waits.waitForByte(wanted); }
-    void whilePausing(std::function<void()> work) override { m_waits.whilePausing(std::move(work)); }
-    void abort() override { m_waits.abort(); }
-    bool aborted() const override { return m_waits.aborted(); }
-    void rearm() override { m_waits.rearm(); }
 
 private:
     template<typename F>
@@ -183,7 +176,6 @@ private:
         pauses.push_back({ms, start, end, m_tickNs, writes, view, m_writes.ns, m_view.ns});
     }
 
-    TimedWaits &m_waits;
     const Spent &m_writes;
     const Spent &m_view;
     long long m_tickNs = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Waits.h"
+#include "ForwardingWaits.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -8,10 +8,10 @@
 // Passes every wait on to the real waits and notes how long each pause lasted on the
 // steady clock, as the sender saw it (the receiving end's timestamps also carry its own
 // scheduling delays).
-class TimingWaits : public Waits
+class TimingWaits : public ForwardingWaits
 {
 public:
-    explicit TimingWaits(Waits &waits) : m_waits(waits) { m_clock.start(); }
+    explicit TimingWaits(Waits &waits) : ForwardingWaits(waits) { m_clock.start(); }
 
     struct Pause
     {
@@ -34,14 +34,6 @@ public:
 
     void Delay() override { timed(100, [this] { m_waits.Delay(); }); }
     void Delay10() override { timed(10, [this] { m_waits.Delay10(); }); }
-    void setInterval(int ms) override { m_waits.setInterval(ms); }
-    int interval() const override { return m_waits.interval(); }
-    QByteArray waitForBytes(int k) override { return m_waits.waitForBytes(k); }
-    char waitForByte(char wanted) override { return m_waits.waitForByte(wanted); }
-    void whilePausing(std::function<void()> work) override { m_waits.whilePausing(std::move(work)); }
-    void abort() override { m_waits.abort(); }
-    bool aborted() const override { return m_waits.aborted(); }
-    void rearm() override { m_waits.rearm(); }
 
 private:
     template<typename F>
@@ -52,6 +44,5 @@ private:
         pauses.append({ms, start, m_clock.nsecsElapsed()});
     }
 
-    Waits &m_waits;
     QElapsedTimer m_clock;
 };
