@@ -105,10 +105,10 @@ char TimedWaits::waitForByte(char wanted)
     return last;
 }
 
-void TimedWaits::whilePausing(std::function<void()> work)
+void TimedWaits::whilePausing(const std::function<void()> &work)
 {
     runPendingWork();
-    m_pendingWork = std::move(work);
+    m_pendingWork = work;
 }
 
 void TimedWaits::runPendingWork()

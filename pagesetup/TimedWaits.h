@@ -30,7 +30,7 @@ public:
     int interval() const override;
     QByteArray waitForBytes(int k) override;
     char waitForByte(char wanted) override;
-    void whilePausing(std::function<void()> work) override;
+    void whilePausing(const std::function<void()> &work) override;
     void abort() override;
     bool aborted() const override;
     void rearm() override;

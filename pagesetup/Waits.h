@@ -34,7 +34,7 @@ public:
     // runs once the next pause has started its clock, so it costs the stream no time, or
     // at the start of the next limited wait if no pause comes first. An abort drops it.
     // Here, at once.
-    virtual void whilePausing(std::function<void()> work) { work(); }
+    virtual void whilePausing(const std::function<void()> &work) { work(); }
 
     // Ends the wait under way and every later one at once (Exit or window close during a
     // send); rearm() undoes it when the next send starts.

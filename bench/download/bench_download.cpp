@@ -262,7 +262,7 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, std
             receiverMargin = std::min(receiverMargin, double(u.gapNs) / 1e6 - u.requiredPauseMs);
     }
     // The stream's own pauses: those after the last memory-clear request's four.
-    const size_t count = size_t(6 + 3 * n + 144);
+    const size_t count = 6 + 3 * size_t(n) + 144;
     const std::vector<PhaseWaits::Pause> stream(waits.pauses.end() - long(count), waits.pauses.end());
     std::vector<double> overshoot, wake, tail, between;
     int early = 0;
@@ -308,7 +308,7 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, std
                   n, window ? "window" : "quiet", w.median, w.p99, w.max, w.count, t.median, t.p99, b.median, b.p99,
                   b.max, outside * 1e3, viewS * 1e3, view.texts.calls, writeS * 1e3, line.writes.calls,
                   (outside - viewS - writeS) * 1e3);
-    breakdown.push_back(row);
+    breakdown.emplace_back(row);
     std::fflush(stdout);
     return true;
 }
