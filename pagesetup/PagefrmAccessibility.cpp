@@ -1,9 +1,11 @@
 #include "PagefrmAccessibility.h"
 
+#include "FrameAccessibility.h"
 #include "TwoRowTabAccessible.h"
 #include "TwoRowTabWidget.h"
 
-#include <QAccessibleWidget>
+#include <QAccessible>
+#include <QString>
 
 namespace {
 
@@ -11,10 +13,6 @@ QAccessibleInterface *interfaceFor(const QString &className, QObject *object)
 {
     if (className == QLatin1String("TwoRowTabWidget"))
         return new TwoRowTabAccessible(static_cast<TwoRowTabWidget *>(object));
-    // A plain top-level widget would be a nameless filler; a window is a frame with its caption.
-    auto *widget = static_cast<QWidget *>(object);
-    if (className == QLatin1String("Pagefrm") && widget->isWindow())
-        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 
@@ -24,6 +22,7 @@ void PagefrmAccessibility::install()
 {
     static const bool installed = [] {
         QAccessible::installFactory(interfaceFor);
+        presentAsFrame(QStringLiteral("Pagefrm"));
         return true;
     }();
     (void)installed;

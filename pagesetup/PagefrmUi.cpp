@@ -1,5 +1,6 @@
 #include "PagefrmUi.h"
 
+#include "TabStop.h"
 #include "TwoRowTabWidget.h"
 
 #include <QApplication>
@@ -142,20 +143,15 @@ void labelFor(QLabel *label, QWidget *control)
     control->setAccessibleName(label->text());
 }
 
-// Tab enters a group of options at its ticked one: the toolkit keeps a group's single tab stop
-// on the option that last had the focus, and here ticking one moves it there too.
+// Tab enters a group of options at its ticked one.
 template <size_t N>
 void tabStopFollowsTick(const std::array<QRadioButton *, N> &options)
 {
+    const QList<QAbstractButton *> group(options.begin(), options.end());
     for (QRadioButton *option : options) {
-        QObject::connect(option, &QRadioButton::toggled, option, [options, option](bool ticked) {
-            if (!ticked)
-                return;
-            for (QRadioButton *other : options) {
-                const Qt::FocusPolicy policy = other->focusPolicy();
-                other->setFocusPolicy(other == option ? Qt::FocusPolicy(policy | Qt::TabFocus)
-                                                      : Qt::FocusPolicy(policy & ~Qt::TabFocus));
-            }
+        QObject::connect(option, &QRadioButton::toggled, option, [group, option](bool ticked) {
+            if (ticked)
+                makeTabStop(group, option);
         });
     }
 }

@@ -18,7 +18,7 @@ target_compile_definitions(pagesetup_window PRIVATE
   VELGRIN_VERSION_PATCH=${PROJECT_VERSION_PATCH}
 )
 target_link_libraries(pagesetup_window PUBLIC
-  pagesetup_download pagesetup_record serial common Qt6::Widgets
+  pagesetup_download pagesetup_record serial common common_widgets Qt6::Widgets
 )
 
 # The installers' manual, one page per help topic number.

@@ -1,5 +1,7 @@
 #include "OptionGroup.h"
 
+#include "TabStop.h"
+
 #include <QAbstractButton>
 
 OptionGroup::OptionGroup(QObject *parent)
@@ -20,7 +22,7 @@ void OptionGroup::toggled(int id, bool checked)
     if (!checked)
         return;
     m_tickedSincePress = true;
-    makeTabStop(m_group.button(id));
+    makeTabStop(m_group.buttons(), m_group.button(id));
     emit chosen(id);
 }
 
@@ -29,15 +31,4 @@ void OptionGroup::clicked(int id)
     if (!m_tickedSincePress)
         emit chosen(id);
     m_tickedSincePress = false;
-}
-
-// Qt moves the group's tab stop only when an option takes the focus; a choice made
-// without the focus would leave Tab landing on an option that is not ticked.
-void OptionGroup::makeTabStop(QAbstractButton *ticked)
-{
-    for (QAbstractButton *button : m_group.buttons()) {
-        const Qt::FocusPolicy policy = button->focusPolicy();
-        button->setFocusPolicy(button == ticked ? Qt::FocusPolicy(policy | Qt::TabFocus)
-                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
-    }
 }

@@ -23,7 +23,6 @@ signals:
 private:
     void toggled(int id, bool checked);
     void clicked(int id);
-    void makeTabStop(QAbstractButton *ticked);
 
     QButtonGroup m_group;
     // A click that ticks an option has announced it already; one on the ticked option has not.
