@@ -57,10 +57,13 @@ void TimedWaits::pause(int ms)
         const Clock::duration left = end - Clock::now();
         if (left <= Clock::duration::zero())
             m_state.TimerExpired = -1;
-        else
+        else if (left > LastMicroseconds)
             processEvents(left > FinalStretch);
     }
-    m_wake.disarm();
+    // A pause that ran its course has seen its wake-up fire; the notifier takes the expiry
+    // in the next wait instead of costing two system calls here, after the pause's end.
+    if (m_aborted)
+        m_wake.disarm();
     m_errtimer.stop();
     m_errtimer.setInterval(RestInterval);
 }
