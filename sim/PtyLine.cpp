@@ -30,7 +30,13 @@ QString errnoText()
 PtyLine::PtyLine(QObject *parent)
     : QObject(parent)
     , m_lateRead(new QTimer(this))
+    , m_spin(new QTimer(this))
 {
+    // Interval 0: the thread's event loop runs it on every pass and never sleeps.
+    connect(m_spin, &QTimer::timeout, this, [this] {
+        if (m_readDelayMs == 0 && !readNow())
+            m_spin->stop();
+    });
     m_lateRead->setSingleShot(true);
     m_lateRead->setTimerType(Qt::PreciseTimer);
     connect(m_lateRead, &QTimer::timeout, this, [this] {
@@ -92,6 +98,8 @@ bool PtyLine::open(const QString &linkPath)
     m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyLine::writeReady);
+    if (m_busyRead)
+        m_spin->start(0);
     return true;
 }
 
@@ -119,6 +127,7 @@ void PtyLine::drop()
     }
     m_readNotifier = m_writeNotifier = nullptr;
     m_lateRead->stop();
+    m_spin->stop();
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)

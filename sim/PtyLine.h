@@ -34,6 +34,12 @@ public:
     // 0 reads them at once. Safe from any thread.
     void setReadDelay(int ms) { m_readDelayMs = ms; }
 
+    // Reads without ever sleeping, as a UART's receiver takes every byte at once: a writer's
+    // write then never has to wake a sleeping reader, which on some virtual machines stalls
+    // the writer for milliseconds. For benchmarks; costs one processor while the line is
+    // open. Takes effect when the line opens. Safe from any thread.
+    void setBusyRead(bool on) { m_busyRead = on; }
+
 signals:
     void bytesRead(const QByteArray &bytes, qint64 ns);
     void bytesWritten(const QByteArray &bytes, qint64 ns);
@@ -53,5 +59,7 @@ private:
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QTimer *m_lateRead = nullptr;
+    QTimer *m_spin = nullptr;
     std::atomic<int> m_readDelayMs = 0;
+    std::atomic<bool> m_busyRead = false;
 };

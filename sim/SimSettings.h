@@ -42,6 +42,7 @@ struct SimSettings
     int streamQuietLimitMs = 5000;          // a download silent this long is abandoned
     double pacingToleranceMs = 0.5;         // clock granularity allowed when checking pauses
     bool writeReports = true;               // "received-stationNN.txt" in the working directory
+    bool busyReader = false;                // read the line without sleeping (see PtyLine::setBusyRead)
 
     SimFaults faults;
 

@@ -113,6 +113,7 @@ bool StationSim::openLine()
     }
     resetSession();
     m_line->setReadDelay(m_settings.faults.slowReaderMs);
+    m_line->setBusyRead(m_settings.busyReader);
     if (!m_line->open(linkPath())) {
         m_error = m_line->errorString();
         return false;

@@ -10,7 +10,10 @@
 //
 // With --window the status lines are the real setup window's labels (shown, so their text
 // changes reach accessibility when it is on); otherwise a view that does nothing.
-// Usage: bench_download [--baud 1200|9600] [--window] [--runs R] [inputs...]   (default 1 64 512)
+// With --busy-reader the simulator reads the line without sleeping, as a pager interface's
+// UART does: no write then waits on the machine waking a sleeping reader.
+// Usage: bench_download [--baud 1200|9600] [--window] [--busy-reader] [--runs R] [inputs...]
+//        (default 1 64 512)
 
 #include "BenchStats.h"
 #include "ExampleConfigs.h"
@@ -185,6 +188,7 @@ struct Options
 {
     int baud = 9600;
     bool window = false;
+    bool busyReader = false;
     int runs = 1;
     QList<int> inputs;
 };
@@ -225,6 +229,7 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Ove
     StationSimThread sim;
     SimSettings settings;
     settings.writeReports = false;
+    settings.busyReader = options.busyReader;
     if (!sim.start(settings, dir, 1)) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
         return false;
@@ -330,6 +335,8 @@ Options parse(int argc, char **argv)
             options.baud = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--window"))
             options.window = true;
+        else if (!std::strcmp(argv[i], "--busy-reader"))
+            options.busyReader = true;
         else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
             options.runs = std::max(1, std::atoi(argv[++i]));
         else
@@ -365,8 +372,9 @@ int main(int argc, char **argv)
             (void)QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000);
     }
     bench::printLoad();
-    std::printf("platform %s, accessibility %s\n", qPrintable(QApplication::platformName()),
-                QAccessible::isActive() ? "active" : "off");
+    std::printf("platform %s, accessibility %s, simulator %s\n", qPrintable(QApplication::platformName()),
+                QAccessible::isActive() ? "active" : "off",
+                options.busyReader ? "reading without sleeping" : "asleep between bytes");
     std::printf("Complete downloads, all groups and dial strings filled. Measured: from the simulator's ACK\n"
                 "to the memory-clear request to the last byte it read; over: past the floor (the pauses'\n"
                 "sum). Sender over: the same on the program's clock, from the start of the stream's first\n"

@@ -120,17 +120,22 @@ void TestStationSim::answersItsAddressCode_data()
 {
     QTest::addColumn<int>("station");
     QTest::addColumn<QByteArray>("answer");
-    QTest::newRow("1") << 1 << QByteArray("01OK");
-    QTest::newRow("5") << 5 << QByteArray("05OK");
-    QTest::newRow("12") << 12 << QByteArray("12OK");
-    QTest::newRow("32") << 32 << QByteArray("32OK");
+    QTest::addColumn<bool>("busyReader");
+    QTest::newRow("1") << 1 << QByteArray("01OK") << false;
+    QTest::newRow("5") << 5 << QByteArray("05OK") << false;
+    QTest::newRow("12") << 12 << QByteArray("12OK") << false;
+    QTest::newRow("32") << 32 << QByteArray("32OK") << false;
+    QTest::newRow("5, reading without sleeping") << 5 << QByteArray("05OK") << true;
 }
 
 void TestStationSim::answersItsAddressCode()
 {
     QFETCH(int, station);
     QFETCH(QByteArray, answer);
-    QVERIFY(startSim());
+    QFETCH(bool, busyReader);
+    SimSettings settings;
+    settings.busyReader = busyReader;
+    QVERIFY(startSim(settings));
     SlaveSide slave(m_dir->filePath("com1"));
     QVERIFY(slave.isOpen());
     QSignalSpy answered(m_sim.get(), &StationSim::answered);
