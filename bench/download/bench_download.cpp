@@ -51,6 +51,7 @@ struct Spent
 {
     long long ns = 0;
     int calls = 0;
+    std::vector<double> us; // each call's length
 
     template<typename F>
     auto operator()(F call)
@@ -62,8 +63,10 @@ struct Spent
             long long start;
             ~Note()
             {
-                s.ns += nowNs() - start;
+                const long long took = nowNs() - start;
+                s.ns += took;
                 ++s.calls;
+                s.us.push_back(double(took) / 1e3);
             }
         } note{*this, start};
         return call();
@@ -303,7 +306,7 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Ove
     const double viewS = double(viewNs) / 1e9;
     const double outside = sent - double(inPauses) / 1e9;
     const bench::Stats o = bench::stats(overshoot), w = bench::stats(wake), t = bench::stats(tail),
-                       b = bench::stats(between);
+                       b = bench::stats(between), wr = bench::stats(line.writes.us);
     const double over = 100.0 * (measured - minimum) / minimum;
     overs.measured.push_back(over);
     const double lessWrites = 100.0 * (measured - minimum - writeS) / minimum;
@@ -318,10 +321,10 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Ove
     char row[512];
     std::snprintf(row, sizeof row,
                   "| %d | %s | %.3f | %.3f | %.3f | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.1f | %.1f (%d calls) | "
-                  "%.1f (%d calls) | %.1f |\n",
+                  "%.1f (%d calls) | %.0f / %.0f / %.0f | %.1f |\n",
                   n, window ? "window" : "quiet", w.median, w.p99, w.max, w.count, t.median, t.p99, b.median, b.p99,
-                  b.max, outside * 1e3, viewS * 1e3, view.texts.calls, writeS * 1e3, line.writes.calls,
-                  (outside - viewS - writeS) * 1e3);
+                  b.max, outside * 1e3, viewS * 1e3, view.texts.calls, writeS * 1e3, line.writes.calls, wr.median,
+                  wr.p95, wr.max, (outside - viewS - writeS) * 1e3);
     breakdown.emplace_back(row);
     std::fflush(stdout);
     return true;
@@ -401,10 +404,11 @@ int main(int argc, char **argv)
     std::printf("\nWhere the time goes, ms. Wake-up: errtimer's tick after the nominal end of the pause\n"
                 "(ticks: pauses a tick fell in); tail: from that tick to the end of the pause; between: see\n"
                 "above; outside: all time between the stream's pauses, split into the status texts shown\n"
-                "there, the writes and the rest (calls: all, in pauses or not).\n\n"
+                "there, the writes and the rest (calls: all, in pauses or not); one write: median / p95 / max,\n"
+                "microseconds.\n\n"
                 "| inputs | view | wake-up median | p99 | max | ticks | tail median | p99 | between median | p99 "
-                "| max | outside | texts | writes | other |\n"
-                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "| max | outside | texts | writes | one write | other |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const std::string &row : breakdown)
         std::printf("%s", row.c_str());
     bench::printLoad();
