@@ -180,12 +180,16 @@ char StationProgrammer::requestClear()
     return answer.at(0);
 }
 
-// Within 5 s of its start, whatever else arrives first; the timer is not restarted by
-// the bytes before the ACK.
+// Within 5 s of the end mark having crossed the wire, whatever else arrives first; the
+// timer is not restarted by the bytes before the ACK. At 1200 baud the driver may still
+// hold seconds of records when the stream's last write returns, and the pager interface
+// cannot answer what it has not received; an ACK that comes sooner still counts.
 bool StationProgrammer::finalAcknowledgement()
 {
     m_state.PortResult = m_line.FlushReceiveBuffer(m_state.PortId);
-    return m_waits.waitForByte(ACK) == ACK;
+    if (m_waits.waitUntilSent(ACK) == ACK)
+        return true;
+    return !m_waits.aborted() && m_waits.waitForByte(ACK) == ACK;
 }
 
 void StationProgrammer::closingRule()

@@ -98,14 +98,41 @@ char TimedWaits::waitForByte(char wanted)
     while (waiting() && last != wanted) {
         processEvents(mayWait);
         mayWait = true;
-        // Only the bytes counted now: on a line that never falls quiet, reading on until it
-        // does would keep errtimer's tick, and so the limit, from ever being seen.
-        m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId);
-        for (int32_t count = m_state.PortResult; count > 0 && last != wanted; --count)
-            m_state.PortResult = m_line.GetPacket(m_state.PortId, 1, &last);
+        readArrived(wanted, last);
     }
     m_errtimer.stop();
     return last;
+}
+
+char TimedWaits::waitUntilSent(char wanted)
+{
+    using namespace std::chrono;
+    using Clock = DeadlineWake::Clock;
+    runPendingWork();
+    char last = ' ';
+    const auto sendingFor = [this] { return microseconds(m_line.CdrvTransmitTimeLeft(m_state.PortId)); };
+    const Clock::time_point givenUp = Clock::now() + sendingFor() + milliseconds(RestInterval);
+    readArrived(wanted, last);
+    while (!m_aborted && last != wanted) {
+        const microseconds left = sendingFor();
+        const Clock::time_point now = Clock::now();
+        if (left <= microseconds::zero() || now >= givenUp)
+            break;
+        m_wake.arm(std::min(now + left, givenUp));
+        processEvents(true);
+        readArrived(wanted, last);
+    }
+    m_wake.disarm();
+    return last;
+}
+
+// Only the bytes counted now: on a line that never falls quiet, reading on until it does
+// would keep a wait's limit from ever being seen.
+void TimedWaits::readArrived(char wanted, char &last)
+{
+    m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId);
+    for (int32_t count = m_state.PortResult; count > 0 && last != wanted; --count)
+        m_state.PortResult = m_line.GetPacket(m_state.PortId, 1, &last);
 }
 
 void TimedWaits::whilePausing(const std::function<void()> &work)

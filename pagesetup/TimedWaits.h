@@ -30,6 +30,7 @@ public:
     int interval() const override;
     QByteArray waitForBytes(int k) override;
     char waitForByte(char wanted) override;
+    char waitUntilSent(char wanted) override;
     void whilePausing(const std::function<void()> &work) override;
     void abort() override;
     bool aborted() const override;
@@ -49,6 +50,7 @@ private:
     void pause(int ms);
     void errtimer_Timer();
     bool waiting() const;
+    void readArrived(char wanted, char &last);
     void runPendingWork();
     static void processEvents(bool mayWait);
 

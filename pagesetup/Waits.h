@@ -30,6 +30,13 @@ public:
     // one equals `wanted` or the limit passes. Gives the last byte read, a blank if none.
     virtual char waitForByte(char wanted) = 0;
 
+    // Reads the bytes arriving while the line still carries what was written, each replacing
+    // the one before, until the last byte written has crossed the wire or one equals
+    // `wanted`. errtimer plays no part: the line's own clock does, and a line whose queue
+    // never drains is given up one rest interval after it should have. Gives the last byte
+    // read, a blank if none.
+    virtual char waitUntilSent(char wanted) = 0;
+
     // Work between two records that need not hold up the next one (the progress text): it
     // runs once the next pause has started its clock, so it costs the stream no time, or
     // at the start of the next limited wait if no pause comes first. An abort drops it.

@@ -8,6 +8,7 @@
 #include "SerialPort.h"
 
 #include <chrono>
+#include <climits>
 #include <thread>
 
 namespace {
@@ -208,6 +209,16 @@ int32_t UnInitializePort(int32_t port)
 const char *CdrvLastError()
 {
     return LastError::text();
+}
+
+int32_t CdrvTransmitTimeLeft(int32_t port)
+{
+    using namespace std::chrono;
+    const SerialPort *open = PortRegistry::port(port);
+    if (!open)
+        return 0;
+    const auto left = ceil<microseconds>(open->sendingFor()).count();
+    return static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX));
 }
 
 int32_t CdrvReceiveDescriptor(int32_t port)

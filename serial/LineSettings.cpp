@@ -28,7 +28,7 @@ std::optional<speed_t> speedForCode(int32_t baudCode)
     }
 }
 
-std::chrono::microseconds byteTime(const termios &settings)
+std::chrono::nanoseconds byteTime(const termios &settings)
 {
     static constexpr struct { speed_t speed; int baud; } known[] = {
         {B300, 300}, {B600, 600}, {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600},
@@ -39,7 +39,7 @@ std::chrono::microseconds byteTime(const termios &settings)
         if (k.speed == cfgetospeed(&settings))
             baud = k.baud;
     }
-    return std::chrono::microseconds(10'000'000 / baud);
+    return std::chrono::nanoseconds(10'000'000'000LL / baud);
 }
 
 void makeRaw(termios &settings)

@@ -19,7 +19,7 @@ void makeRaw(termios &settings);
 // How long one character (10 bits of 8N1) takes on the line at the output speed set. A
 // speed not listed counts as 1200 baud, the slowest the programs use, so a wait measured
 // by it never falls short.
-std::chrono::microseconds byteTime(const termios &settings);
+std::chrono::nanoseconds byteTime(const termios &settings);
 
 // Applies settings; 0 or an errno. A pseudo-terminal may report EINVAL while taking
 // the speed: that is accepted when reading the settings back shows them applied.

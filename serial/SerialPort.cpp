@@ -52,6 +52,7 @@ SerialPort::SerialPort(int fd, std::string label, size_t rxCapacity)
 
 SerialPort::~SerialPort()
 {
+    discardQueued();
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
 }
@@ -85,6 +86,7 @@ int32_t SerialPort::open(const std::string &path, const std::string &label, size
     if (const int error = LineSettings::apply(fd, settings))
         return refuse(fd, CdrvIoError, LastError::describe(label + " (line settings)", error));
     port.reset(new SerialPort(fd, label, rxCapacity));
+    port->m_byteTime = LineSettings::byteTime(settings);
     return 0;
 }
 
@@ -118,6 +120,7 @@ int32_t SerialPort::configure(int32_t baudCode, bool wholeLine)
     cfsetospeed(&settings, *speed);
     if (const int error = LineSettings::apply(m_fd, settings))
         return failed(" (line settings)", error);
+    m_byteTime = LineSettings::byteTime(settings);
     return 0;
 }
 
@@ -176,7 +179,10 @@ int32_t SerialPort::flushTransmit()
     // NAK written just before would often never arrive.
     if (pending <= 0)
         return 0;
-    return tcflush(m_fd, TCOFLUSH) == 0 ? 0 : failed(" (flush)", errno);
+    if (tcflush(m_fd, TCOFLUSH) != 0)
+        return failed(" (flush)", errno);
+    m_idleAt = std::chrono::steady_clock::now();
+    return 0;
 }
 
 // What the driver still holds for the line. A pseudo-terminal hands every byte on at write
@@ -192,10 +198,7 @@ bool SerialPort::pendingOutput(int &count) const
 bool SerialPort::drain(int &pending) const
 {
     using namespace std::chrono;
-    termios settings {};
-    if (tcgetattr(m_fd, &settings) != 0)
-        return false;
-    const microseconds byte = LineSettings::byteTime(settings);
+    const nanoseconds byte = m_byteTime;
     const auto start = steady_clock::now();
     const auto deadline = start + pending * byte + drainMargin;
     const auto stuckAfter = fifoBytes * byte + drainMargin;
@@ -221,7 +224,8 @@ int32_t SerialPort::write(const char *data, size_t count)
     // so the wait below only runs on a stalled line; it allows ten byte times at 1200 baud
     // per byte and then gives up rather than freeze the window.
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + seconds(1) + milliseconds(10 * count);
+    const auto begun = steady_clock::now();
+    const auto deadline = begun + seconds(1) + milliseconds(10 * count);
     size_t done = 0;
     while (done < count) {
         const ssize_t put = ::write(m_fd, data + done, count - done);
@@ -241,7 +245,38 @@ int32_t SerialPort::write(const char *data, size_t count)
         pollfd ready {m_fd, POLLOUT, 0};
         ::poll(&ready, 1, static_cast<int>(left));
     }
+    m_idleAt = std::max(begun, m_idleAt) + static_cast<long>(count) * m_byteTime;
     return 0;
+}
+
+std::chrono::nanoseconds SerialPort::sendingFor() const
+{
+    using namespace std::chrono;
+    const nanoseconds bySpeed = std::max(nanoseconds::zero(), m_idleAt - steady_clock::now());
+    return std::max(bySpeed, driverSendingFor());
+}
+
+// What the driver still holds, at the speed set, and a character more while the UART's
+// transmitter is not empty. A pseudo-terminal reports an empty queue and has no status
+// register; a USB adapter's chip holds bytes that neither counts, which the speed covers.
+std::chrono::nanoseconds SerialPort::driverSendingFor() const
+{
+    int pending = 0;
+    if (!pendingOutput(pending) || pending < 0)
+        pending = 0;
+    unsigned int status = 0;
+    if (::ioctl(m_fd, TIOCSERGETLSR, &status) == 0 && !(status & TIOCSER_TEMT))
+        ++pending;
+    return pending * m_byteTime;
+}
+
+// Closing a port with bytes still queued makes the kernel wait until they have drained, up
+// to the port's closing wait (30 s): whatever is still queued at close can no longer matter.
+void SerialPort::discardQueued()
+{
+    int pending = 0;
+    if (pendingOutput(pending) && pending > 0)
+        ::tcflush(m_fd, TCOFLUSH);
 }
 
 bool SerialPort::hungUp() const

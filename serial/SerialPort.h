@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -38,6 +39,10 @@ public:
     // Hands every byte to the kernel, in order.
     int32_t write(const char *data, size_t count);
 
+    // How long until the last byte handed over has crossed the wire: the later of what the
+    // speed set gives for the bytes written and what the driver still reports holding.
+    std::chrono::nanoseconds sendingFor() const;
+
     // The far end hung up or the device went away.
     bool hungUp() const;
 
@@ -47,9 +52,15 @@ private:
     int32_t failed(const std::string &what, int error);
     bool pendingOutput(int &count) const;
     bool drain(int &pending) const;
+    std::chrono::nanoseconds driverSendingFor() const;
+    void discardQueued();
 
     int m_fd = -1;
     std::string m_label;
     size_t m_rxCapacity = 0;
     std::deque<char> m_rx;
+    // One character's line time at the speed set, and when the line falls idle after the
+    // last byte written: with no flow control a UART sends at exactly that rate.
+    std::chrono::nanoseconds m_byteTime{};
+    std::chrono::steady_clock::time_point m_idleAt{};
 };

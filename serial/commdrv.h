@@ -44,6 +44,11 @@ int32_t UnInitializePort(int32_t port);
 // with a hint where one helps (for example membership of the dialout group).
 const char *CdrvLastError();
 
+// Microseconds until every byte written so far has crossed the wire (left the UART's
+// transmitter): at least the line time of what was written at the speed set, more while
+// the driver still reports bytes queued. 0 when the line is idle or the port is not open.
+int32_t CdrvTransmitTimeLeft(int32_t port);
+
 // The descriptor to watch for incoming bytes on an open port, or -1. Prefer PortWatcher.
 int32_t CdrvReceiveDescriptor(int32_t port);
 

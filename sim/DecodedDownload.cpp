@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <map>
+
 namespace {
 
 // Printable bytes as they are, everything else as \xHH, in double quotes.
@@ -60,6 +63,21 @@ QString StreamUnit::name() const
     return {};
 }
 
+QList<DecodedDownload::GapSummary> DecodedDownload::wireGaps() const
+{
+    std::map<int, QList<qint64>, std::greater<>> byPause;
+    for (const StreamUnit &u : units) {
+        if (u.requiredPauseMs > 0 && u.wireGapNs >= 0)
+            byPause[u.requiredPauseMs].append(u.wireGapNs);
+    }
+    QList<GapSummary> summary;
+    for (auto &[pause, gaps] : byPause) {
+        std::sort(gaps.begin(), gaps.end());
+        summary.append({pause, int(gaps.size()), double(gaps[gaps.size() / 2]) / 1e6, double(gaps.first()) / 1e6});
+    }
+    return summary;
+}
+
 QString DecodedDownload::toText() const
 {
     QString t;
@@ -99,11 +117,16 @@ QString DecodedDownload::toText() const
     t += QStringLiteral("Problems: %1\n").arg(problems.size());
     for (const QString &p : problems)
         t += QStringLiteral("  ") + p + QLatin1Char('\n');
-    t += QStringLiteral("Records (gap before, owed pause, in ms):\n");
+    t += QStringLiteral("Line idle before a record, by the pause owed (as the station saw it, in ms):\n");
+    for (const GapSummary &g : wireGaps())
+        t += QStringLiteral("  %1 ms pause: %2 records, median %3, least %4\n")
+                 .arg(g.pauseMs, 3).arg(g.count).arg(QString::number(g.medianMs, 'f', 3), QString::number(g.minMs, 'f', 3));
+    t += QStringLiteral("Records (gap before as sent, line idle before it, owed pause, in ms):\n");
     for (const StreamUnit &u : units)
-        t += QStringLiteral("  %1  %2  %3\n")
+        t += QStringLiteral("  %1  %2  %3  %4\n")
                  .arg(u.name(), -24)
                  .arg(u.gapNs < 0 ? QStringLiteral("-") : ms(u.gapNs), 10)
+                 .arg(u.wireGapNs < 0 ? QStringLiteral("-") : ms(u.wireGapNs), 10)
                  .arg(u.requiredPauseMs, 4);
     t += QStringLiteral("Raw bytes:\n") + hexDump(raw);
     return t;

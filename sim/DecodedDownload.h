@@ -7,11 +7,20 @@
 #include <QStringList>
 #include <cstdint>
 
-// One byte on the line and when the simulator read it (steady clock, nanoseconds).
+// One byte on the line: when the simulator read it from the sender's side (steady clock,
+// nanoseconds), and when it had crossed the wire (the same on a line without line time).
 struct TimedByte
 {
     uint8_t byte = 0;
     qint64 ns = 0;
+    qint64 arrivedNs = 0;
+};
+
+// When a byte was on the wire: from its start bit to the end of its stop bit.
+struct WireTime
+{
+    qint64 startNs = -1;
+    qint64 endNs = -1;
 };
 
 // One field, record or mark of a download stream as it arrived.
@@ -28,6 +37,7 @@ struct StreamUnit
     qint64 firstNs = 0;       // first and last byte
     qint64 lastNs = 0;
     qint64 gapNs = -1;        // since the last byte of the unit before (or the clear ACK); -1: nothing before
+    qint64 wireGapNs = -1;    // the line idle between the two units, as the station saw it
     int requiredPauseMs = 0;  // pause the sender owed before this unit
 
     QString name() const;     // "pager number 3", "end-of-list mark", ...
@@ -64,6 +74,10 @@ struct DecodedDownload
     qint64 startNs = 0, endNs = 0;   // first and last byte
     QList<StreamUnit> units;
     QList<PacingViolation> violations;
+
+    // The idle line before the units that were owed a pause, by the pause owed.
+    struct GapSummary { int pauseMs = 0; int count = 0; double medianMs = 0, minMs = 0; };
+    QList<GapSummary> wireGaps() const;
 
     QString toText() const;
     // Writes toText() to dir/"received-stationNN.txt"; returns the path, or empty on failure.

@@ -1,5 +1,7 @@
 #include "PtyLine.h"
 
+#include "LineSettings.h"
+
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -31,7 +33,11 @@ PtyLine::PtyLine(QObject *parent)
     : QObject(parent)
     , m_lateRead(new QTimer(this))
     , m_spin(new QTimer(this))
+    , m_wire(new QTimer(this))
 {
+    m_wire->setSingleShot(true);
+    m_wire->setTimerType(Qt::PreciseTimer);
+    connect(m_wire, &QTimer::timeout, this, &PtyLine::deliverDue);
     // Interval 0: the thread's event loop runs it on every pass and never sleeps.
     connect(m_spin, &QTimer::timeout, this, [this] {
         if (m_readDelayMs == 0 && !readNow())
@@ -128,6 +134,10 @@ void PtyLine::drop()
     m_readNotifier = m_writeNotifier = nullptr;
     m_lateRead->stop();
     m_spin->stop();
+    m_wire->stop();
+    m_inbound.clear();
+    m_outbound.clear();
+    m_inboundIdleNs = m_outboundIdleNs = 0;
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -158,7 +168,16 @@ bool PtyLine::readNow()
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     const qint64 ns = nowNs();
     if (n > 0) {
-        emit bytesRead(QByteArray(buffer, n), ns);
+        const QByteArray bytes(buffer, n);
+        if (!m_lineTime) {
+            emit bytesRead(bytes, ns, ns, 0);
+            return true;
+        }
+        const qint64 byte = byteNs();
+        const qint64 start = std::max(ns, m_inboundIdleNs);
+        m_inboundIdleNs = start + n * byte;
+        m_inbound.push_back({bytes, ns, start + byte, byte});
+        scheduleDelivery();
         return true;
     }
     return n < 0 && (errno == EAGAIN || errno == EINTR);
@@ -168,8 +187,71 @@ void PtyLine::write(const QByteArray &bytes)
 {
     if (m_master < 0)
         return;
-    m_queue.append(bytes.left(std::max<qsizetype>(0, MaxQueued - m_queue.size())));
-    writeReady();
+    const QByteArray kept = bytes.left(std::max<qsizetype>(0, MaxQueued - m_queue.size() - qsizetype(m_outbound.size())));
+    if (!m_lineTime) {
+        m_queue.append(kept);
+        writeReady();
+        return;
+    }
+    const qint64 byte = byteNs();
+    for (const char c : kept) {
+        m_outboundIdleNs = std::max(nowNs(), m_outboundIdleNs) + byte;
+        m_outbound.push_back({c, m_outboundIdleNs});
+    }
+    scheduleDelivery();
+}
+
+// One character's line time at the speed the program's side set: the master reports the
+// slave's settings.
+qint64 PtyLine::byteNs() const
+{
+    termios settings {};
+    if (tcgetattr(m_master, &settings) != 0)
+        cfsetospeed(&settings, B1200);
+    return LineSettings::byteTime(settings).count();
+}
+
+// Hands on what has crossed by now; called on the wire timer, which may come a little late
+// but never makes a byte arrive early. Each delivery may drop the line, so nothing is held
+// across it.
+void PtyLine::deliverDue()
+{
+    const qint64 now = nowNs();
+    while (!m_inbound.empty() && m_inbound.front().arrivedNs <= now) {
+        Inbound &head = m_inbound.front();
+        const qsizetype count = std::min<qsizetype>(head.bytes.size(), (now - head.arrivedNs) / head.byteNs + 1);
+        const Inbound arrived{head.bytes.left(count), head.readNs, head.arrivedNs, head.byteNs};
+        head.bytes.remove(0, count);
+        head.arrivedNs += count * head.byteNs;
+        if (head.bytes.isEmpty())
+            m_inbound.pop_front();
+        emit bytesRead(arrived.bytes, arrived.readNs, arrived.arrivedNs, arrived.byteNs);
+    }
+    QByteArray due;
+    while (!m_outbound.empty() && m_outbound.front().arrivedNs <= now) {
+        due.append(m_outbound.front().byte);
+        m_outbound.pop_front();
+    }
+    if (!due.isEmpty() && m_master >= 0) {
+        m_queue.append(due);
+        writeReady();
+    }
+    scheduleDelivery();
+}
+
+void PtyLine::scheduleDelivery()
+{
+    qint64 next = -1;
+    if (!m_inbound.empty())
+        next = m_inbound.front().arrivedNs;
+    if (!m_outbound.empty() && (next < 0 || m_outbound.front().arrivedNs < next))
+        next = m_outbound.front().arrivedNs;
+    if (next < 0 || m_master < 0) {
+        m_wire->stop();
+        return;
+    }
+    const qint64 waitNs = std::max<qint64>(0, next - nowNs());
+    m_wire->start(int((waitNs + 999'999) / 1'000'000));
 }
 
 void PtyLine::writeReady()

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 
 class QSocketNotifier;
 class QTimer;
@@ -40,8 +41,16 @@ public:
     // open. Takes effect when the line opens. Safe from any thread.
     void setBusyRead(bool on) { m_busyRead = on; }
 
+    // A line with line time carries each byte 10 bit times after the one before at the
+    // speed the program set on its side, both ways, as a wire does; without, bytes cross
+    // the moment they are read or written. Takes effect for the next bytes.
+    void setLineTime(bool on) { m_lineTime = on; }
+
 signals:
-    void bytesRead(const QByteArray &bytes, qint64 ns);
+    // Bytes that have crossed the line, in order: read from the pseudo-terminal at readNs,
+    // the first of them fully arrived at arrivedNs, each further one byteNs later (0 on a
+    // line without line time, where they arrive as they are read).
+    void bytesRead(const QByteArray &bytes, qint64 readNs, qint64 arrivedNs, qint64 byteNs);
     void bytesWritten(const QByteArray &bytes, qint64 ns);
 
 private:
@@ -49,6 +58,14 @@ private:
     bool readNow();
     void writeReady();
     bool fail(const QString &what);
+    qint64 byteNs() const;
+    void deliverDue();
+    void scheduleDelivery();
+
+    // Bytes read but still crossing towards the station, and bytes of the station's still
+    // crossing towards the program.
+    struct Inbound { QByteArray bytes; qint64 readNs; qint64 arrivedNs; qint64 byteNs; };
+    struct Outbound { char byte; qint64 arrivedNs; };
 
     int m_master = -1;
     int m_slave = -1;
@@ -60,6 +77,12 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QTimer *m_lateRead = nullptr;
     QTimer *m_spin = nullptr;
+    QTimer *m_wire = nullptr;
+    std::deque<Inbound> m_inbound;
+    std::deque<Outbound> m_outbound;
+    qint64 m_inboundIdleNs = 0;
+    qint64 m_outboundIdleNs = 0;
+    std::atomic<bool> m_lineTime = true;
     std::atomic<int> m_readDelayMs = 0;
     std::atomic<bool> m_busyRead = false;
 };

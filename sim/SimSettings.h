@@ -43,6 +43,7 @@ struct SimSettings
     double pacingToleranceMs = 0.5;         // clock granularity allowed when checking pauses
     bool writeReports = true;               // "received-stationNN.txt" in the working directory
     bool busyReader = false;                // read the line without sleeping (see PtyLine::setBusyRead)
+    bool instantLine = false;               // bytes cross at once, with no line time (see PtyLine::setLineTime)
 
     SimFaults faults;
 

@@ -80,8 +80,10 @@ void StationSim::setSettings(const SimSettings &settings)
     m_settings = settings;
     m_answerFaultsLeft = settings.faults.answer == SimFaults::Answer::Normal ? 0 : settings.faults.answerTimes;
     m_clearSilentLeft = settings.faults.clearSilentTimes;
-    if (m_line)
+    if (m_line) {
         m_line->setReadDelay(settings.faults.slowReaderMs);
+        m_line->setLineTime(!settings.instantLine);
+    }
 }
 
 bool StationSim::start(const QString &workDir, int comNumber)
@@ -107,13 +109,14 @@ bool StationSim::openLine()
         connect(m_line.get(), &PtyLine::bytesWritten, this, [this](const QByteArray &bytes, qint64 ns) {
             const QMutexLocker lock(&m_mutex);
             for (const char c : bytes)
-                m_sent.append({uint8_t(c), ns});
+                m_sent.append({uint8_t(c), ns, ns});
             bound(m_sent, MaxRecordedBytes);
         });
     }
     resetSession();
     m_line->setReadDelay(m_settings.faults.slowReaderMs);
     m_line->setBusyRead(m_settings.busyReader);
+    m_line->setLineTime(!m_settings.instantLine);
     if (!m_line->open(linkPath())) {
         m_error = m_line->errorString();
         return false;
@@ -248,19 +251,20 @@ void StationSim::restartQuietTimer(int ms)
     m_quietTimer->start(ms);
 }
 
-void StationSim::onBytes(const QByteArray &bytes, qint64 ns)
+void StationSim::onBytes(const QByteArray &bytes, qint64 readNs, qint64 arrivedNs, qint64 byteNs)
 {
     const QMutexLocker lock(&m_mutex);
-    for (const char c : bytes) {
-        const auto byte = uint8_t(c);
-        m_received.append({byte, ns});
-        emit byteReceived(byte, ns);
-        takeByte(byte, ns);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = uint8_t(bytes[i]);
+        const qint64 arrived = arrivedNs + i * byteNs;
+        m_received.append({byte, readNs, arrived});
+        emit byteReceived(byte, readNs);
+        takeByte(byte, readNs, {arrived - byteNs, arrived});
     }
     bound(m_received, MaxRecordedBytes);
 }
 
-void StationSim::takeByte(uint8_t byte, qint64 ns)
+void StationSim::takeByte(uint8_t byte, qint64 ns, WireTime wire)
 {
     switch (m_mode) {
     case Mode::Idle:
@@ -271,7 +275,7 @@ void StationSim::takeByte(uint8_t byte, qint64 ns)
         takeCalledByte(byte);
         break;
     case Mode::Downloading:
-        takeStreamByte(byte, ns);
+        takeStreamByte(byte, ns, wire);
         break;
     case Mode::Discarding:
         restartQuietTimer(DiscardQuietMs);
@@ -365,9 +369,9 @@ void StationSim::answerClear()
     emit clearAnswered(m_station, Ack);
 }
 
-void StationSim::takeStreamByte(uint8_t byte, qint64 ns)
+void StationSim::takeStreamByte(uint8_t byte, qint64 ns, WireTime wire)
 {
-    const StreamDecoder::State state = m_decoder->feed(byte, ns);
+    const StreamDecoder::State state = m_decoder->feed(byte, ns, wire);
     ++m_streamBytes;
     const int hangUpAfter = m_settings.faults.hangUpAfterStreamBytes;
     if (hangUpAfter >= 0 && m_streamBytes >= hangUpAfter) {

@@ -30,8 +30,11 @@ class StreamDecoder;
 // Event-driven (socket notifier and precise timers): it runs on the thread that owns it,
 // which may be a test's own thread, a StationSimThread, or the stationsim program. start(),
 // stop() and hangUp() belong to that thread; the accessors are safe from any thread.
-// Timestamps are taken when the bytes are read, so a reader kept from running (a busy
-// machine, a test thread that does not process events) shortens the gaps it measures.
+// The line has line time unless SimSettings::instantLine: a station hears a byte, and
+// answers, only once it has crossed the wire at the speed the program set, and its own
+// bytes cross the same way. The pauses are checked against the moments the sender's bytes
+// were read, which a reader kept from running (a busy machine, a test thread that does not
+// process events) brings closer together; the report gives the gaps on the wire as well.
 class StationSim : public QObject
 {
     Q_OBJECT
@@ -59,7 +62,7 @@ public:
     QString errorString() const;
     QString stationName(int station) const;   // from "config.dat"; empty when unknown
 
-    QList<TimedByte> received() const;        // every byte read, oldest first
+    QList<TimedByte> received() const;        // every byte that crossed, oldest first
     QByteArray receivedBytes() const;         // the same without the times
     QList<TimedByte> sentBytes() const;       // every byte written
     QList<DecodedDownload> downloads() const; // finished or abandoned downloads
@@ -80,12 +83,12 @@ signals:
 private:
     enum class Mode { Idle, Called, Downloading, Discarding, Panel, Dropping };
 
-    void onBytes(const QByteArray &bytes, qint64 ns);
-    void takeByte(uint8_t byte, qint64 ns);
+    void onBytes(const QByteArray &bytes, qint64 readNs, qint64 arrivedNs, qint64 byteNs);
+    void takeByte(uint8_t byte, qint64 ns, WireTime wire);
     void takeCalledByte(uint8_t byte);
     void call(int station);
     void answerClear();
-    void takeStreamByte(uint8_t byte, qint64 ns);
+    void takeStreamByte(uint8_t byte, qint64 ns, WireTime wire);
     void endDownload();
     void keepDownload(DecodedDownload download);
     void abandonDownload(const QString &why);

@@ -56,11 +56,14 @@ void StreamDecoder::reset(qint64 clearAckNs)
     m_record.clear();
     m_recordStartNs = -1;
     m_previousEndNs = clearAckNs;
+    m_recordWireStartNs = -1;
+    m_wireEndNs = -1;
+    m_previousWireEndNs = clearAckNs;
     m_pauseOwedMs = 100;
     m_emptyGroupBlock = false;
 }
 
-StreamDecoder::State StreamDecoder::feed(uint8_t byte, qint64 ns)
+StreamDecoder::State StreamDecoder::feed(uint8_t byte, qint64 ns, WireTime wire)
 {
     if (m_state != State::Running)
         return m_state;
@@ -72,8 +75,11 @@ StreamDecoder::State StreamDecoder::feed(uint8_t byte, qint64 ns)
         m_result.startNs = ns;
     m_result.raw.append(char(byte));
     m_result.endNs = ns;
-    if (m_recordStartNs < 0)
+    if (m_recordStartNs < 0) {
         m_recordStartNs = ns;
+        m_recordWireStartNs = wire.startNs < 0 ? ns : wire.startNs;
+    }
+    m_wireEndNs = wire.endNs < 0 ? ns : wire.endNs;
 
     switch (m_step) {
     case Step::Mode:
@@ -112,6 +118,8 @@ void StreamDecoder::addUnit(StreamUnit::Kind kind, int index, qint64 lastNs)
     unit.firstNs = m_recordStartNs;
     unit.lastNs = lastNs;
     unit.requiredPauseMs = m_pauseOwedMs;
+    if (m_previousWireEndNs >= 0)
+        unit.wireGapNs = m_recordWireStartNs - m_previousWireEndNs;
     if (m_previousEndNs >= 0) {
         unit.gapNs = unit.firstNs - m_previousEndNs;
         const double gapMs = double(unit.gapNs) / 1e6;
@@ -125,6 +133,7 @@ void StreamDecoder::addUnit(StreamUnit::Kind kind, int index, qint64 lastNs)
     if (kind == StreamUnit::Kind::ListEnd && m_step == Step::GroupStart)
         m_pauseOwedMs = 10;
     m_previousEndNs = lastNs;
+    m_previousWireEndNs = m_wireEndNs;
     m_recordStartNs = -1;
 }
 

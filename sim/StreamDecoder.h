@@ -18,7 +18,9 @@ public:
     // first field must follow by a full pause.
     explicit StreamDecoder(qint64 clearAckNs = -1, double toleranceMs = 0.5);
 
-    State feed(uint8_t byte, qint64 ns);
+    // ns: when the sender's byte was read, which the pauses are checked against; wire: when
+    // it crossed the line, for the gaps the station saw (by default the same moment).
+    State feed(uint8_t byte, qint64 ns, WireTime wire = {});
     State state() const { return m_state; }
     const DecodedDownload &result() const { return m_result; }
     void reset(qint64 clearAckNs = -1);
@@ -44,6 +46,9 @@ private:
     QByteArray m_record;
     qint64 m_recordStartNs = -1;
     qint64 m_previousEndNs = -1;
+    qint64 m_recordWireStartNs = -1;
+    qint64 m_wireEndNs = -1;
+    qint64 m_previousWireEndNs = -1;
     int m_pauseOwedMs = 100;
     bool m_emptyGroupBlock = false;
     double m_toleranceMs = 0.5;

@@ -85,7 +85,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption stdinOption(QStringLiteral("until-stdin-closes"), QStringLiteral("Stop when standard input closes."));
     const QCommandLineOption toleranceOption(QStringLiteral("pacing-tolerance"), QStringLiteral("How much shorter than owed a pause may look (ms, default 0.5)."), QStringLiteral("MS"), QStringLiteral("0.5"));
     const QCommandLineOption eventsOption(QStringLiteral("line-events"), QStringLiteral("Print line speed changes, station calls, NAKs and download digests."));
-    parser.addOptions({dirOption, comOption, pagerOption, stationsOption, faultOption, stdinOption, toleranceOption, eventsOption});
+    const QCommandLineOption instantOption(QStringLiteral("instant-line"), QStringLiteral("Bytes reach the far end at write time, with no line time (by default each byte takes 10 bit times at the speed the program set, both ways)."));
+    parser.addOptions({dirOption, comOption, pagerOption, stationsOption, faultOption, stdinOption, toleranceOption, eventsOption, instantOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -118,6 +119,7 @@ int main(int argc, char *argv[])
         err << "stationsim: --pacing-tolerance needs a number of milliseconds" << Qt::endl;
         return 2;
     }
+    settings.instantLine = parser.isSet(instantOption);
     for (const QString &fault : parser.values(faultOption)) {
         QString why;
         if (!applyFault(fault, settings, &why)) {

@@ -12,10 +12,16 @@
 // changes reach accessibility when it is on); otherwise a view that does nothing.
 // With --busy-reader the simulator reads the line without sleeping, as a pager interface's
 // UART does: no write then waits on the machine waking a sleeping reader.
-// Usage: bench_download [--baud 1200|9600] [--window] [--busy-reader] [--runs R] [inputs...]
+// The line: the simulator gives each byte 10 bit times at the speed set, so a slow line's
+// queue shows: from the memory-clear ACK to the final ACK, against the floor and against
+// the wire (when the last byte can have crossed at the earliest, the pauses timed at the
+// sender after each record is queued), and the line idle the station saw before the records
+// owed a pause, median and least, by the pause owed.
+// Usage: bench_download [--baud 1200|2400|9600] [--window] [--busy-reader] [--runs R] [inputs...]
 //        (default 1 64 512)
 
 #include "BenchStats.h"
+#include "DownloadStream.h"
 #include "ExampleConfigs.h"
 #include "ForwardingWaits.h"
 #include "MessageBoxes.h"
@@ -26,6 +32,7 @@
 #include "StationSim.h"
 #include "StationSimThread.h"
 #include "TimedWaits.h"
+#include "VirtualLine.h"
 #include "commdrv.h"
 
 #include <QAccessible>
@@ -104,6 +111,7 @@ public:
     int32_t GetPacket(int32_t p, int32_t n, char *b) override { return m_line.GetPacket(p, n, b); }
     int32_t UnInitializePort(int32_t p) override { return m_line.UnInitializePort(p); }
     const char *LastError() override { return m_line.LastError(); }
+    int32_t CdrvTransmitTimeLeft(int32_t p) override { return m_line.CdrvTransmitTimeLeft(p); }
 
 private:
     SerialLine &m_line;
@@ -196,6 +204,40 @@ struct Options
     QList<int> inputs;
 };
 
+int baudOption(int baud)
+{
+    return baud == 1200 ? 0 : baud == 2400 ? 1 : 2;
+}
+
+// The stream on virtual time over a line of that speed: the sum of its pauses, and when its
+// last byte has crossed, both from the moment the memory-clear ACK arrived.
+struct Floors
+{
+    double pausesS = 0, wireS = 0;
+};
+
+Floors floors(PagerConfig config, int baud)
+{
+    VirtualClock clock;
+    ScriptedLine line(clock);
+    line.open = true;
+    line.byteNs = 10'000'000'000LL / baud;
+    SetupState state;
+    VirtualWaits waits(clock, line, state);
+    RecordingView view;
+    DownloadStream(state, line, waits, view).send(config, config.CountGroupPagers(), DownloadStream::WideAreaTotal(config));
+    return {double(clock.now()) / 1e9, double(line.idleAtNs) / 1e9};
+}
+
+std::string gapText(const DecodedDownload &d, int pauseMs)
+{
+    for (const DecodedDownload::GapSummary &g : d.wireGaps()) {
+        if (g.pauseMs == pauseMs)
+            return QStringLiteral("%1 / %2").arg(g.medianMs, 0, 'f', 1).arg(g.minMs, 0, 'f', 1).toStdString();
+    }
+    return "-";
+}
+
 bool downloaded(StationSimThread &sim)
 {
     QDeadlineTimer deadline(5000);
@@ -227,7 +269,7 @@ struct Overs
 };
 
 bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Overs &overs,
-         std::vector<std::string> &breakdown)
+         std::vector<std::string> &breakdown, std::vector<std::string> &lineRows)
 {
     StationSimThread sim;
     SimSettings settings;
@@ -241,7 +283,7 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Ove
     PagerConfig config = ExampleConfigs::full(n);
     SetupState state;
     state.SetStation(5);
-    SetBaudRate(config, state, options.baud == 1200 ? 0 : 2);
+    SetBaudRate(config, state, baudOption(options.baud));
     SetPortNumber(config, state, 1);
     CommDrvLine commdrv;
     TimingLine line(commdrv);
@@ -326,6 +368,14 @@ bool run(int n, const Options &options, const QString &dir, Pagefrm *window, Ove
                   b.max, outside * 1e3, viewS * 1e3, view.texts.calls, writeS * 1e3, line.writes.calls, wr.median,
                   wr.p95, wr.max, (outside - viewS - writeS) * 1e3);
     breakdown.emplace_back(row);
+
+    const Floors floor = floors(config, options.baud);
+    const double finalAckS = double(sim.sim()->sentBytes().last().ns - ackNs) / 1e9;
+    const double ackTimesS = 2.0 * 10 / options.baud + settings.finalAckDelayMs / 1e3;
+    std::snprintf(row, sizeof row, "| %d | %d | %.3f | %.3f | %.3f | %+.3f | %s | %s |\n", n, options.baud,
+                  floor.pausesS, floor.wireS, finalAckS, finalAckS - floor.wireS - ackTimesS,
+                  gapText(d, 100).c_str(), gapText(d, 10).c_str());
+    lineRows.emplace_back(row);
     std::fflush(stdout);
     return true;
 }
@@ -391,11 +441,11 @@ int main(int argc, char **argv)
                 "| receiver margin | overshoot median | p99 | max | between median | CPU | window CPU |\n"
                 "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     bool ok = true;
-    std::vector<std::string> breakdown;
+    std::vector<std::string> breakdown, lineRows;
     for (int n : options.inputs) {
         Overs overs;
         for (int r = 0; r < options.runs; ++r)
-            ok = run(n, options, dir.path(), window.get(), overs, breakdown) && ok;
+            ok = run(n, options, dir.path(), window.get(), overs, breakdown, lineRows) && ok;
         if (overs.measured.size() > 1)
             std::printf("| %d | %d | median of %zu | | | %+.2f%% | %+.2f%% | %+.2f%% |\n", n, options.baud,
                         overs.measured.size(), bench::stats(overs.measured).median, bench::stats(overs.sender).median,
@@ -410,6 +460,16 @@ int main(int argc, char **argv)
                 "| max | outside | texts | writes | one write | other |\n"
                 "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const std::string &row : breakdown)
+        std::printf("%s", row.c_str());
+    std::printf("\nLine speed, s. Floor: the pauses alone; wire: when the last byte can have crossed at the\n"
+                "earliest, each record queued as its pause begins; to final ACK: from the simulator's\n"
+                "memory-clear ACK to its final ACK reaching the program; over the wire: that, less the wire,\n"
+                "the simulator's %d ms before its final ACK and the two ACKs' own line time. Line idle before\n"
+                "the records owed a pause, as the station saw it: median / least, ms.\n\n"
+                "| inputs | baud | floor | wire | to final ACK | over the wire | idle before 100 ms pauses "
+                "| idle before 10 ms pauses |\n|---|---|---|---|---|---|---|---|\n",
+                SimSettings().finalAckDelayMs);
+    for (const std::string &row : lineRows)
         std::printf("%s", row.c_str());
     bench::printLoad();
     CdrvSetDeviceRoot("");

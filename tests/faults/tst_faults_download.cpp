@@ -221,6 +221,7 @@ private slots:
     {
         SimSettings settings;
         settings.faults.garbageBeforeFinalAck = Faults::garbage(30000);
+        settings.instantLine = true; // at 1200 baud they would take four minutes to cross
         QVERIFY(startLine(settings));
         QVERIFY(!openWindowAndSave().isEmpty());
         ui().CmdSend->click();

@@ -38,4 +38,12 @@ PagerConfig full(int n)
     return config;
 }
 
+PagerConfig longest(int n)
+{
+    PagerConfig config = full(n);
+    for (int k = 0; k < PagerConfig::DialEntries; ++k)
+        config.WideAreaDial[k] = QStringLiteral("9,,01555%1").arg(k, 17, 10, QLatin1Char('0'));
+    return config;
+}
+
 } // namespace ExampleConfigs

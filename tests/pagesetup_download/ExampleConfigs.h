@@ -11,4 +11,8 @@ PagerConfig savedDefaults();
 // 16 dial strings filled, as a save leaves it.
 PagerConfig full(int n);
 
+// full(n) with every dial string at its 25-character limit: the longest tail the window
+// lets a stream have, where a slow line's queue builds most.
+PagerConfig longest(int n);
+
 } // namespace ExampleConfigs

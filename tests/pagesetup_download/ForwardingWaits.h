@@ -14,6 +14,7 @@ public:
     int interval() const override { return m_waits.interval(); }
     QByteArray waitForBytes(int k) override { return m_waits.waitForBytes(k); }
     char waitForByte(char wanted) override { return m_waits.waitForByte(wanted); }
+    char waitUntilSent(char wanted) override { return m_waits.waitUntilSent(wanted); }
     void whilePausing(const std::function<void()> &work) override { m_waits.whilePausing(work); }
     void abort() override { m_waits.abort(); }
     bool aborted() const override { return m_waits.aborted(); }

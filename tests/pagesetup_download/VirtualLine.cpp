@@ -38,7 +38,12 @@ void VirtualClock::advanceTo(qint64 ns)
 
 void ScriptedLine::arrive(int afterMs, const QByteArray &bytes)
 {
-    m_clock.after(afterMs, [this, bytes] {
+    arriveAt(m_clock.now() + afterMs * VirtualClock::Ms, bytes);
+}
+
+void ScriptedLine::arriveAt(qint64 ns, const QByteArray &bytes)
+{
+    m_clock.at(ns, [this, bytes] {
         if (open)
             received += bytes;
     });
@@ -108,6 +113,7 @@ int32_t ScriptedLine::PutByte(int32_t, int32_t byte)
     if (!open)
         return CdrvNotOpen;
     sent.append({m_clock.now(), uint8_t(byte)});
+    idleAtNs = std::max(idleAtNs, m_clock.now()) + byteNs;
     trace += readable(QByteArray(1, char(byte)));
     if (onPut)
         onPut(uint8_t(byte));
@@ -130,6 +136,11 @@ int32_t ScriptedLine::GetPacket(int32_t, int32_t count, char *buffer)
     std::copy_n(received.constData(), count, buffer);
     received.remove(0, count);
     return 0;
+}
+
+int32_t ScriptedLine::CdrvTransmitTimeLeft(int32_t)
+{
+    return int32_t((std::max<qint64>(0, idleAtNs - m_clock.now()) + 999) / 1000);
 }
 
 int32_t ScriptedLine::UnInitializePort(int32_t)
@@ -183,8 +194,6 @@ QByteArray VirtualWaits::waitForBytes(int k)
 
 char VirtualWaits::waitForByte(char wanted)
 {
-    if (onByteWait)
-        onByteWait();
     m_state.TimerExpired = 0;
     const qint64 deadline = m_clock.now() + m_interval * VirtualClock::Ms;
     char last = ' ';
@@ -192,6 +201,25 @@ char VirtualWaits::waitForByte(char wanted)
         while (last != wanted && m_line.BytesInReceiveBuffer(0) >= 1)
             m_line.GetPacket(0, 1, &last);
     } while (last != wanted && step(deadline));
+    return last;
+}
+
+char VirtualWaits::waitUntilSent(char wanted)
+{
+    if (onSentWait)
+        onSentWait();
+    const auto leftNs = [this] { return qint64(m_line.CdrvTransmitTimeLeft(0)) * 1000; };
+    const qint64 givenUp = m_clock.now() + leftNs() + RestInterval * VirtualClock::Ms;
+    char last = ' ';
+    while (!m_aborted) {
+        while (last != wanted && m_line.BytesInReceiveBuffer(0) >= 1)
+            m_line.GetPacket(0, 1, &last);
+        if (last == wanted || leftNs() <= 0 || m_clock.now() >= givenUp)
+            break;
+        const qint64 until = std::min(m_clock.now() + leftNs(), givenUp);
+        const qint64 next = m_clock.next();
+        m_clock.advanceTo(next >= 0 && next < until ? next : until);
+    }
     return last;
 }
 
@@ -232,10 +260,11 @@ ScriptedStation::ScriptedStation(ScriptedLine &line, VirtualWaits &waits, int st
     : callAnswers{QByteArray::number(station).rightJustified(2, '0') + "OK"}, m_line(line), m_code(addressCode(station))
 {
     line.onPut = [this](uint8_t byte) { take(byte); };
-    waits.onByteWait = [this] {
+    waits.onSentWait = [this, &clock = m_line.clock()] {
         m_streaming = false;
+        const qint64 from = fromStreamEnd ? clock.now() : std::max(clock.now(), m_line.idleAtNs);
         for (const auto &[ms, bytes] : finalAnswer)
-            m_line.arrive(ms, bytes);
+            m_line.arriveAt(from + ms * VirtualClock::Ms, bytes);
     };
 }
 

@@ -42,12 +42,17 @@ class ScriptedLine : public SerialLine
 {
 public:
     explicit ScriptedLine(VirtualClock &clock) : m_clock(clock) {}
+    VirtualClock &clock() { return m_clock; }
 
     // What the operations answer.
     int32_t initResult = 0;
     int32_t characteristicsResult = 0;
     int32_t closedAvailability = 1;
     QByteArray lastError;
+
+    // Line time of one byte; 0 carries bytes the moment they are put.
+    qint64 byteNs = 0;
+    qint64 idleAtNs = 0;
 
     // What happened.
     QList<SentByte> sent;
@@ -61,6 +66,7 @@ public:
     // The far end sees every byte put.
     std::function<void(uint8_t)> onPut;
     void arrive(int afterMs, const QByteArray &bytes);
+    void arriveAt(qint64 ns, const QByteArray &bytes);
     QByteArray sentBytes() const;
 
     int32_t IsPortAvailable(int32_t port) override;
@@ -80,6 +86,7 @@ public:
     int32_t GetPacket(int32_t port, int32_t count, char *buffer) override;
     int32_t UnInitializePort(int32_t port) override;
     const char *LastError() override { return lastError.constData(); }
+    int32_t CdrvTransmitTimeLeft(int32_t) override;
 
 private:
     VirtualClock &m_clock;
@@ -92,8 +99,9 @@ public:
     VirtualWaits(VirtualClock &clock, ScriptedLine &line, SetupState &state);
 
     QList<int> pauses; // ms each
-    // Called as a wait for one byte begins (the station's final answer is timed from it).
-    std::function<void()> onByteWait;
+    // Called as the wait for the line to carry the stream begins (the station's final answer
+    // is timed from it).
+    std::function<void()> onSentWait;
 
     void Delay() override { pause(100); }
     void Delay10() override { pause(10); }
@@ -101,6 +109,7 @@ public:
     int interval() const override { return m_interval; }
     QByteArray waitForBytes(int k) override;
     char waitForByte(char wanted) override;
+    char waitUntilSent(char wanted) override;
     void abort() override { m_aborted = true; }
     bool aborted() const override { return m_aborted; }
     void rearm() override { m_aborted = false; }
@@ -148,8 +157,10 @@ public:
     QList<QByteArray> callAnswers{QByteArray("05OK")};
     // Answers to successive memory-clear requests, the last repeating.
     QList<QByteArray> clearAnswers{QByteArray("\x06")};
-    // The final answer: bytes and their delay from the start of the final wait.
+    // The final answer: bytes and their delay from the end mark's arrival, or from its write
+    // when fromStreamEnd (a station on a line faster than the library counts).
     QList<QPair<int, QByteArray>> finalAnswer{{50, QByteArray("\x06")}};
+    bool fromStreamEnd = false;
 
     int calls = 0;
     int clearRequests = 0;

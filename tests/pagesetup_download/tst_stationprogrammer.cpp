@@ -207,31 +207,48 @@ private slots:
         QVERIFY(!silent.view.sendVisible);
     }
 
-    // The final ACK is awaited for 5 s from the start of the wait; whatever comes before
-    // it is dropped.
+    // The final ACK is awaited for 5 s from the moment the end mark has crossed the wire;
+    // whatever comes before it is dropped. On a 1200-baud line the longest stream's tail is
+    // still queued for seconds when its last write returns; an ACK that comes sooner (a fast
+    // station on a line with no line time) ends the wait at once.
     void finalAcknowledgement_data()
     {
         QTest::addColumn<FinalAnswer>("answer");
         QTest::addColumn<bool>("strayAckInStream");
+        QTest::addColumn<bool>("slowLine");
+        QTest::addColumn<bool>("fromStreamEnd");
         QTest::addColumn<Outcome>("outcome");
-        QTest::newRow("ACK") << FinalAnswer{{50, ACK}} << false << Outcome::Sent;
+        QTest::newRow("ACK") << FinalAnswer{{50, ACK}} << false << false << false << Outcome::Sent;
         QTest::newRow("two other bytes, then ACK")
-            << FinalAnswer{{100, "a"}, {200, "\x15"}, {300, ACK}} << false << Outcome::Sent;
-        QTest::newRow("ACK just inside 5 s") << FinalAnswer{{4990, ACK}} << false << Outcome::Sent;
+            << FinalAnswer{{100, "a"}, {200, "\x15"}, {300, ACK}} << false << false << false << Outcome::Sent;
+        QTest::newRow("ACK just inside 5 s") << FinalAnswer{{4990, ACK}} << false << false << false << Outcome::Sent;
         QTest::newRow("others keep coming, ACK after 5 s")
-            << FinalAnswer{{1000, "x"}, {3000, "y"}, {4900, "z"}, {5100, ACK}} << false << Outcome::NotAcknowledged;
-        QTest::newRow("ACK after 6 s") << FinalAnswer{{6000, ACK}} << false << Outcome::NotAcknowledged;
-        QTest::newRow("no answer") << FinalAnswer{} << false << Outcome::NotAcknowledged;
-        QTest::newRow("ACK during the stream is flushed") << FinalAnswer{} << true << Outcome::NotAcknowledged;
+            << FinalAnswer{{1000, "x"}, {3000, "y"}, {4900, "z"}, {5100, ACK}} << false << false << false
+            << Outcome::NotAcknowledged;
+        QTest::newRow("ACK after 6 s") << FinalAnswer{{6000, ACK}} << false << false << false << Outcome::NotAcknowledged;
+        QTest::newRow("no answer") << FinalAnswer{} << false << false << false << Outcome::NotAcknowledged;
+        QTest::newRow("ACK during the stream is flushed") << FinalAnswer{} << true << false << false << Outcome::NotAcknowledged;
+        QTest::newRow("1200 baud: ACK 4.9 s after the end mark crossed")
+            << FinalAnswer{{4900, ACK}} << false << true << false << Outcome::Sent;
+        QTest::newRow("1200 baud: no answer") << FinalAnswer{} << false << true << false << Outcome::NotAcknowledged;
+        QTest::newRow("1200 baud: ACK while the end mark is still queued")
+            << FinalAnswer{{300, "x"}, {400, ACK}} << false << true << true << Outcome::Sent;
     }
 
     void finalAcknowledgement()
     {
         QFETCH(FinalAnswer, answer);
         QFETCH(bool, strayAckInStream);
+        QFETCH(bool, slowLine);
+        QFETCH(bool, fromStreamEnd);
         QFETCH(Outcome, outcome);
         SendRun run;
         run.station.finalAnswer = answer;
+        run.station.fromStreamEnd = fromStreamEnd;
+        if (slowLine) {
+            run.config = ExampleConfigs::longest(8);
+            run.line.byteNs = 8'333'000; // 1200 baud, to the microsecond the library counts in
+        }
         if (strayAckInStream)
             run.clock.at(1000 * Ms, [&run] { run.line.received += ACK; });
         QCOMPARE(run.programmer.sendData(), outcome);
@@ -241,9 +258,13 @@ private slots:
         QCOMPARE(run.view.connectColour, sent ? SendView::Colour::Normal : SendView::Colour::Failure);
         QCOMPARE(run.view.sendText, QStringLiteral(" "));
         QVERIFY(!run.line.open);
-        const qint64 waitStart = run.station.streamBytes.last().ns;
+        const qint64 streamEnd = run.station.streamBytes.last().ns;
+        if (slowLine)
+            QVERIFY2(run.line.idleAtNs - streamEnd > 5000 * Ms, "the tail must outlast the limit");
         if (!sent)
-            QCOMPARE(run.clock.now() - waitStart, 5000 * Ms);
+            QCOMPARE(run.clock.now() - std::max(streamEnd, run.line.idleAtNs), 5000 * Ms);
+        if (fromStreamEnd)
+            QCOMPARE(run.clock.now() - streamEnd, answer.last().first * Ms);
     }
 
     void openFailures_data()

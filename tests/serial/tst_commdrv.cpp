@@ -52,6 +52,8 @@ private slots:
     void permissionDenied();
     void flushes();
     void transmitFlushKeepsWhatWasWritten();
+    void transmitTimeLeft_data();
+    void transmitTimeLeft();
     void stalledLineGivesUp();
     void hangUpReleasesPort();
     void pseudoTerminalQuirksTolerated();
@@ -274,6 +276,40 @@ void TestCommDrv::transmitFlushKeepsWhatWasWritten()
         QTest::qSleep(1);
     }
     QCOMPARE(m_line->receive(sent.size()).toHex(' '), sent.toHex(' '));
+}
+
+// With no flow control the line carries exactly 10 bits a byte at the speed set; a
+// pseudo-terminal reports nothing queued, so the speed alone tells when the wire is clear.
+// Bytes written while others still cross queue behind them.
+void TestCommDrv::transmitTimeLeft_data()
+{
+    QTest::addColumn<int>("baudCode");
+    QTest::addColumn<QList<int>>("writes");
+    QTest::addColumn<int>("expectedUs");
+    QTest::newRow("1200 baud, 12 bytes") << 4 << QList<int>{12} << 100'000;
+    QTest::newRow("2400 baud, 12 bytes") << 5 << QList<int>{12} << 50'000;
+    QTest::newRow("9600 baud, 96 bytes") << 7 << QList<int>{96} << 100'000;
+    QTest::newRow("1200 baud, 12 then 6 bytes") << 4 << QList<int>{12, 6} << 150'000;
+}
+
+void TestCommDrv::transmitTimeLeft()
+{
+    QFETCH(int, baudCode);
+    QFETCH(QList<int>, writes);
+    QFETCH(int, expectedUs);
+    QCOMPARE(CdrvTransmitTimeLeft(0), 0);
+    QCOMPARE(openPort(), 0);
+    QCOMPARE(SetPortCharacteristics(0, baudCode, 0, 3, 0, 4), 0);
+    QCOMPARE(CdrvTransmitTimeLeft(0), 0);
+    QElapsedTimer clock;
+    clock.start();
+    for (int count : writes)
+        QCOMPARE(PutPacket(0, count, QByteArray(count, 'w').constData()), 0);
+    const int left = CdrvTransmitTimeLeft(0);
+    const qint64 tookUs = clock.nsecsElapsed() / 1000;
+    QVERIFY2(left <= expectedUs && left >= expectedUs - tookUs - 2000, QByteArray::number(left));
+    QTest::qSleep(expectedUs / 1000 + 5);
+    QCOMPARE(CdrvTransmitTimeLeft(0), 0);
 }
 
 // A far end that takes no more bytes must not hold the caller: the write gives up after its

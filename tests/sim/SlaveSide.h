@@ -32,6 +32,11 @@ public:
     SlaveSide &operator=(const SlaveSide &) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
+    bool setSpeed(speed_t speed)
+    {
+        termios tio {};
+        return tcgetattr(m_fd, &tio) == 0 && cfsetspeed(&tio, speed) == 0 && tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    }
     bool write(const QByteArray &bytes) { return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
 
     // Whatever arrives within ms (sooner once `enough` bytes are in), letting the

@@ -46,6 +46,8 @@ private slots:
     void finalAcknowledgement();
     void hangUpInTheMiddleOfAStream();
     void panelAfterLogOn();
+    void lineCarriesTenBitsAByte_data();
+    void lineCarriesTenBitsAByte();
     void runsOnItsOwnThread();
     void optionParsing();
     void commandLineTool();
@@ -61,6 +63,8 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<StationSim> m_sim;
+    // The protocol cases run on a line without line time; the wire's own case turns it on.
+    bool m_lineTime = false;
 };
 
 void TestStationSim::init()
@@ -78,7 +82,9 @@ void TestStationSim::cleanup()
 bool TestStationSim::startSim(const SimSettings &settings)
 {
     m_sim = std::make_unique<StationSim>();
-    m_sim->setSettings(settings);
+    SimSettings chosen = settings;
+    chosen.instantLine = !m_lineTime;
+    m_sim->setSettings(chosen);
     if (!m_sim->start(m_dir->path()))
         qWarning() << m_sim->errorString();
     return m_sim->isRunning() && QFileInfo(m_dir->filePath("com1")).symLinkTarget() == m_sim->slavePath();
@@ -323,6 +329,39 @@ void TestStationSim::hangUpInTheMiddleOfAStream()
     QCOMPARE(QFileInfo(m_dir->filePath("com1")).symLinkTarget(), m_sim->slavePath());
     SlaveSide again(m_dir->filePath("com1"));
     QCOMPARE(call(again, 5), QByteArray("05OK"));
+}
+
+// Both ways at the speed the program's side set: the station hears each byte 10 bit times
+// after the one before and answers only once its call has crossed; its answer crosses too.
+void TestStationSim::lineCarriesTenBitsAByte_data()
+{
+    QTest::addColumn<uint>("speed");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("1200 baud") << uint(B1200) << 1200;
+    QTest::newRow("9600 baud") << uint(B9600) << 9600;
+}
+
+void TestStationSim::lineCarriesTenBitsAByte()
+{
+    QFETCH(uint, speed);
+    QFETCH(int, baud);
+    m_lineTime = true;
+    QVERIFY(startSim());
+    SlaveSide slave(m_dir->filePath("com1"));
+    QVERIFY(slave.setSpeed(speed));
+    const qint64 byteNs = 10'000'000'000LL / baud;
+
+    QVERIFY(slave.write("xyz"));
+    QTRY_COMPARE(m_sim->received().size(), 3);
+    const QList<TimedByte> noise = m_sim->received();
+    QCOMPARE(noise[0].arrivedNs - noise[0].ns, byteNs);
+    QCOMPARE(noise[2].arrivedNs - noise[1].arrivedNs, byteNs);
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(call(slave, 5), QByteArray("05OK"));
+    const qint64 tookNs = clock.nsecsElapsed();
+    QVERIFY2(tookNs >= 5 * byteNs + m_sim->settings().answerDelayMs * 1'000'000LL, qPrintable(QString::number(tookNs)));
 }
 
 void TestStationSim::panelAfterLogOn()

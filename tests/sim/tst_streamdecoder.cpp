@@ -45,6 +45,7 @@ private slots:
     void groupAndDialContents();
     void pacing_data();
     void pacing();
+    void lineTimeShortensWhatTheStationSees();
     void reportsWhatASenderGotWrong();
     void survivesGarbage();
     void boundedOnEndlessInput();
@@ -176,6 +177,36 @@ void TestStreamDecoder::pacing()
     for (const char c : joined(defaults(1)))
         burst.feed(uint8_t(c), AckNs);
     QCOMPARE(burst.result().violations.size(), 9);
+}
+
+// Each record is queued as its pause begins, so on a 1200-baud wire the station sees a
+// pause shortened by the record's own line time, down to none where records outlast their
+// 10 ms pauses; the pacing is still judged on the sender's side.
+void TestStreamDecoder::lineTimeShortensWhatTheStationSees()
+{
+    constexpr qint64 byteNs = 1'000'000'000 / 120;
+    StreamDecoder decoder(AckNs);
+    qint64 t = AckNs + 100 * Ms, idle = 0;
+    for (const Piece &piece : oneGroup()) {
+        for (const char c : piece.bytes) {
+            const qint64 start = std::max(t, idle);
+            idle = start + byteNs;
+            decoder.feed(uint8_t(c), t, {start, idle});
+        }
+        t += piece.pauseMs * Ms;
+    }
+    const DecodedDownload d = decoder.result();
+    QVERIFY(d.complete);
+    QVERIFY(d.violations.isEmpty());
+    const StreamUnit recall = d.units.at(1);
+    QCOMPARE(recall.gapNs, 100 * Ms);
+    QCOMPARE(recall.wireGapNs, 100 * Ms - byteNs);
+    const QList<DecodedDownload::GapSummary> gaps = d.wireGaps();
+    QCOMPARE(gaps.size(), 2);
+    QCOMPARE(gaps[0].pauseMs, 100);
+    QCOMPARE(gaps[1].pauseMs, 10);
+    QCOMPARE(gaps[1].minMs, 0.0);
+    QVERIFY(d.toText().contains(QStringLiteral("10 ms pause: %1 records").arg(gaps[1].count)));
 }
 
 void TestStreamDecoder::reportsWhatASenderGotWrong()

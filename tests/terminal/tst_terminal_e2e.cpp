@@ -89,8 +89,19 @@ private slots:
         m_site.reset();
     }
 
+    // The line carries 10 bits a byte at the speed chosen: at 1200 baud the panel's lines
+    // come at 120 characters a second.
+    void logOnAndTalkToThePanel_data()
+    {
+        QTest::addColumn<int>("baudOption");
+        QTest::newRow("9600 baud") << 2;
+        QTest::newRow("1200 baud") << 0;
+    }
+
     void logOnAndTalkToThePanel()
     {
+        QFETCH(int, baudOption);
+        m_program.get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(baudOption)))->click();
         logOn(5);
         QLabel *connectinfo = m_program.get<QLabel>("Connectinfo");
         QVERIFY(connectinfo->isVisible());
