@@ -146,6 +146,7 @@ int32_t ScriptedLine::CdrvTransmitTimeLeft(int32_t)
 int32_t ScriptedLine::UnInitializePort(int32_t)
 {
     calls << QStringLiteral("UnInitializePort");
+    timeLeftAtClose = CdrvTransmitTimeLeft(0);
     open = false;
     return 0;
 }

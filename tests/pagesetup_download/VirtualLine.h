@@ -53,6 +53,7 @@ public:
     // Line time of one byte; 0 carries bytes the moment they are put.
     qint64 byteNs = 0;
     qint64 idleAtNs = 0;
+    int32_t timeLeftAtClose = -1;
 
     // What happened.
     QList<SentByte> sent;

@@ -265,6 +265,8 @@ private slots:
             QCOMPARE(run.clock.now() - std::max(streamEnd, run.line.idleAtNs), 5000 * Ms);
         if (fromStreamEnd)
             QCOMPARE(run.clock.now() - streamEnd, answer.last().first * Ms);
+        else
+            QCOMPARE(run.line.timeLeftAtClose, 0); // nothing queued at the close
     }
 
     void openFailures_data()
