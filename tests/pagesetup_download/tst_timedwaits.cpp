@@ -5,6 +5,7 @@
 #include "VirtualLine.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
@@ -12,10 +13,18 @@
 
 namespace {
 
+// A line still carrying bytes until a moment of the real clock.
+struct BusyLine : ScriptedLine
+{
+    using ScriptedLine::ScriptedLine;
+    QDeadlineTimer busyUntil;
+    int32_t CdrvTransmitTimeLeft(int32_t) override { return int32_t(busyUntil.remainingTimeNSecs() / 1000); }
+};
+
 struct Fixture
 {
     VirtualClock unused;
-    ScriptedLine line{unused};
+    BusyLine line{unused};
     SetupState state;
     TimedWaits waits{state, line};
 
@@ -198,6 +207,43 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.line.received.isEmpty(), left.isEmpty() && afterMs < 200, 2000);
         if (!left.isEmpty())
             QCOMPARE(f.line.received, left);
+    }
+
+    // The wait for the line to carry what was written ends when it has, at once when the
+    // wanted byte comes sooner, or at Exit; errtimer plays no part.
+    void waitUntilSent_data()
+    {
+        QTest::addColumn<int>("busyMs");
+        QTest::addColumn<int>("ackAfterMs");
+        QTest::addColumn<int>("abortAfterMs");
+        QTest::addColumn<char>("last");
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        QTest::newRow("idle line") << 0 << -1 << -1 << ' ' << 0 << 50;
+        QTest::newRow("until the line is clear") << 150 << -1 << -1 << ' ' << 150 << 1000;
+        QTest::newRow("an ACK ends it") << 3000 << 30 << -1 << '\x06' << 30 << 1000;
+        QTest::newRow("Exit ends it") << 3000 << -1 << 50 << ' ' << 50 << 1000;
+    }
+
+    void waitUntilSent()
+    {
+        QFETCH(int, busyMs);
+        QFETCH(int, ackAfterMs);
+        QFETCH(int, abortAfterMs);
+        QFETCH(char, last);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        Fixture f;
+        f.line.busyUntil.setRemainingTime(busyMs, Qt::PreciseTimer);
+        if (ackAfterMs >= 0)
+            f.arriveAfter(ackAfterMs, "x\x06");
+        if (abortAfterMs >= 0)
+            QTimer::singleShot(abortAfterMs, Qt::PreciseTimer, [&] { f.waits.abort(); });
+        char got = 0;
+        const qint64 ms = elapsedMs([&] { got = f.waits.waitUntilSent('\x06'); });
+        QCOMPARE(got, last);
+        QVERIFY2(ms >= minMs && ms < maxMs, qPrintable(QString::number(ms)));
+        QVERIFY(!f.waits.errtimer().isActive());
     }
 
     // A handler that pauses in the middle of a limited wait gets its full pause. The two
