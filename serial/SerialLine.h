@@ -25,8 +25,7 @@ public:
     virtual int32_t GetPacket(int32_t port, int32_t count, char *buffer) = 0;
     virtual int32_t UnInitializePort(int32_t port) = 0;
     virtual const char *LastError() = 0;
-    // A line that carries bytes the moment they are put (a test's scripted one) is idle at once.
-    virtual int32_t CdrvTransmitTimeLeft(int32_t) { return 0; }
+    virtual int32_t CdrvTransmitTimeLeft(int32_t port) = 0;
 };
 
 // The real library.

@@ -38,6 +38,7 @@ public:
     int32_t BytesInReceiveBuffer(int32_t) override { return 0; }
     int32_t GetPacket(int32_t, int32_t, char *) override { return 0; }
     const char *LastError() override { return "no such device"; }
+    int32_t CdrvTransmitTimeLeft(int32_t) override { return 0; }
 
 private:
     int32_t note(const QString &call, int32_t result)

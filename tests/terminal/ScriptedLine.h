@@ -59,6 +59,7 @@ public:
     int32_t GetPacket(int32_t port, int32_t count, char *buffer) override;
     int32_t UnInitializePort(int32_t port) override;
     const char *LastError() override { return "scripted reason"; }
+    int32_t CdrvTransmitTimeLeft(int32_t) override { return 0; } // bytes cross at once
 
 private:
     int32_t record(const QString &name, QList<int> args, int32_t otherwise = 0);
