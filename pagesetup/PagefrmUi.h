@@ -10,6 +10,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QWidget;
+class StatusLine;
 class TwoRowTabWidget;
 
 // The controls of the setup window, named, placed and ordered as installers know them.
@@ -31,8 +32,8 @@ struct PagefrmUi
     QPushButton *CmdSend = nullptr;
     QPushButton *CmdExit = nullptr;
     TwoRowTabWidget *SSTab1 = nullptr;
-    QLabel *Connectinfo = nullptr;
-    QLabel *Sendinfo = nullptr;
+    StatusLine *Connectinfo = nullptr;
+    StatusLine *Sendinfo = nullptr;
 
     QLabel *ComLbl = nullptr;
     QSpinBox *Portspin = nullptr;
