@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StatusLine.h"
+
 #include <array>
 
 class QCheckBox;
@@ -10,7 +12,6 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QWidget;
-class StatusLine;
 class TwoRowTabWidget;
 
 // The controls of the setup window, named, placed and ordered as installers know them.
