@@ -7,6 +7,7 @@
 #include "PagefrmAccessibility.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
+#include "StatusLine.h"
 #include "TimedWaits.h"
 #include "TwoRowTabWidget.h"
 
@@ -15,7 +16,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -448,23 +448,12 @@ void Pagefrm::refreshShownEntries()
         showText(m_ui.GrpPg[slot - 1], row[slot]);
 }
 
+// While the send waits the window stays live and nothing in it is disabled (Part 2.5): a
+// second Send Data is refused by the programmer, a change of station by StaSpin_Change. So
+// the focus stays where it was, on Send Data when the user pressed it with the keyboard.
 void Pagefrm::CmdSend_Click()
 {
-    if (m_programmer->running())
-        return;
-    // While the send waits the window stays live; only a second send and a change of
-    // station, which would reload the record under it, are held back. Disabling the focused
-    // button passes the focus on to Save Data; it comes back at the end unless the user has
-    // moved it meanwhile, so that a second Space sends again rather than saving.
-    const bool hadFocus = m_ui.CmdSend->hasFocus();
-    m_ui.CmdSend->setEnabled(false);
-    m_ui.StaSpin->setEnabled(false);
-    const QPointer<QWidget> passedTo = QApplication::focusWidget();
     m_programmer->sendData();
-    m_ui.CmdSend->setEnabled(true);
-    m_ui.StaSpin->setEnabled(true);
-    if (hadFocus && QApplication::focusWidget() == passedTo)
-        m_ui.CmdSend->setFocus(Qt::OtherFocusReason);
 }
 
 void Pagefrm::CmdExit_Click()
@@ -507,23 +496,41 @@ void Pagefrm::showHelp(int topic)
         m_help->showContents();
 }
 
+// Every outcome is spoken once: a new text on the shown line at once, one set while the line
+// is hidden when it is shown.
 void Pagefrm::setConnectinfo(const QString &text, Colour colour)
 {
     QPalette palette = m_ui.Connectinfo->palette();
     const QColor ink = colour == Colour::Failure ? QColor(255, 0, 0) : this->palette().color(QPalette::ButtonText);
     palette.setColor(QPalette::WindowText, ink);
     m_ui.Connectinfo->setPalette(palette);
+    const bool changed = text != m_ui.Connectinfo->text();
     m_ui.Connectinfo->setText(text);
+    if (changed)
+        m_ui.Connectinfo->announce();
 }
 
 void Pagefrm::setConnectinfoVisible(bool visible)
 {
     m_ui.Connectinfo->setVisible(visible);
+    // Hidden at the start of each send: its first progress text is spoken again.
+    if (!visible)
+        m_sendinfoSpoken.invalidate();
 }
 
+// The progress changes with every record, ten times a second: spoken each time it would
+// drown everything else. A screen reader speaks the first text of a send (the memory-clear
+// wait) and then the progress at most once every SendinfoSpeechInterval, enough to tell
+// that a long download goes on and how far it is; the outcome follows in Connectinfo.
 void Pagefrm::setSendinfo(const QString &text)
 {
     m_ui.Sendinfo->setText(text);
+    if (text.trimmed().isEmpty())
+        return;
+    if (m_sendinfoSpoken.isValid() && !m_sendinfoSpoken.hasExpired(SendinfoSpeechInterval))
+        return;
+    m_ui.Sendinfo->announce();
+    m_sendinfoSpoken.start();
 }
 
 void Pagefrm::setSendinfoVisible(bool visible)

@@ -5,6 +5,7 @@
 #include "PagerConfig.h"
 #include "SendView.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -29,6 +30,9 @@ public:
     ~Pagefrm() override;
 
     static QString caption();
+
+    // How often a screen reader speaks the progress of a download, at most (ms).
+    static constexpr qint64 SendinfoSpeechInterval = 15000;
 
     const PagerConfig &config() const { return m_config; }
     const SetupState &state() const { return m_state; }
@@ -112,4 +116,5 @@ private:
     std::unique_ptr<StationProgrammer> m_programmer;
     HelpWindow *m_help = nullptr;
     bool m_revertingStation = false;
+    QElapsedTimer m_sendinfoSpoken; // since Sendinfo's text was last spoken in this send
 };

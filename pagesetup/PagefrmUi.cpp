@@ -1,5 +1,6 @@
 #include "PagefrmUi.h"
 
+#include "StatusLine.h"
 #include "TabStop.h"
 #include "TwoRowTabWidget.h"
 
@@ -208,15 +209,13 @@ void PagefrmUi::setupTop(QWidget *form)
                         {200, 104, 353, 233});
 
     const QFont status = face(Face::Bold, 12);
-    Connectinfo = window.put(new QLabel(form), QStringLiteral("Connectinfo"), Face::Bold, {16, 352, 601, 33});
-    Sendinfo = window.put(new QLabel(form), QStringLiteral("Sendinfo"), Face::Bold, {16, 392, 601, 33});
+    // Screen readers speak their texts as they appear (StatusLine); the window decides which.
+    Connectinfo = window.put(new StatusLine(form), QStringLiteral("Connectinfo"), Face::Bold, {16, 352, 601, 33});
+    Sendinfo = window.put(new StatusLine(form), QStringLiteral("Sendinfo"), Face::Bold, {16, 392, 601, 33});
     for (QLabel *line : {Connectinfo, Sendinfo}) {
         line->setFont(status);
         line->hide();
     }
-    // No name of their own: a screen reader then hears the current text, and each new one.
-    Connectinfo->setAccessibleDescription(QStringLiteral("Connection status"));
-    Sendinfo->setAccessibleDescription(QStringLiteral("Download progress"));
 }
 
 void PagefrmUi::setupCommunications(QWidget *page)
@@ -235,7 +234,9 @@ void PagefrmUi::setupCommunications(QWidget *page)
         BaudOpt[k] = frame1.option(indexed("BaudOpt", k), QString(), 400, {lefts[k], 24, 17, 17});
         BaudLabel[k] = frame1.label(QStringLiteral("Label%1").arg(k + 1), QString::fromLatin1(rates[k]),
                                     {lefts[k] + 16, 24, 41, 17});
-        labelFor(BaudLabel[k], BaudOpt[k]);
+        // The name only: a label related to an option button is read as its group's label,
+        // so Orca would say the rate twice.
+        BaudOpt[k]->setAccessibleName(BaudLabel[k]->text());
     }
     tabStopFollowsTick(BaudOpt);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StatusLine.h"
+
 #include <array>
 
 class QCheckBox;
@@ -31,8 +33,8 @@ struct PagefrmUi
     QPushButton *CmdSend = nullptr;
     QPushButton *CmdExit = nullptr;
     TwoRowTabWidget *SSTab1 = nullptr;
-    QLabel *Connectinfo = nullptr;
-    QLabel *Sendinfo = nullptr;
+    StatusLine *Connectinfo = nullptr;
+    StatusLine *Sendinfo = nullptr;
 
     QLabel *ComLbl = nullptr;
     QSpinBox *Portspin = nullptr;

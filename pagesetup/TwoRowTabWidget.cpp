@@ -4,10 +4,12 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyleOptionTab>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -20,6 +22,26 @@ TwoRowTabWidget::TwoRowTabWidget(QWidget *parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
+    // The keys of every tab control, wherever the focus is within it: on the strip or on a
+    // control of the page. Shortcuts, so that a spin box on the page does not take
+    // Ctrl+Page Up and Down as its own Page Up and Down.
+    const auto step = [this](int by) {
+        if (count() > 0)
+            setCurrentIndex(((m_current + by) % count() + count()) % count());
+    };
+    const struct
+    {
+        QKeyCombination key;
+        int by;
+    } keys[] = {{Qt::CTRL | Qt::Key_Tab, 1},
+                {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+                {Qt::CTRL | Qt::Key_PageDown, 1},
+                {Qt::CTRL | Qt::Key_PageUp, -1}};
+    for (const auto &[key, by] : keys) {
+        auto *shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [step, by = by] { step(by); });
+    }
 }
 
 int TwoRowTabWidget::addTab(QWidget *page, const QString &caption)
@@ -106,6 +128,20 @@ void TwoRowTabWidget::layoutPages()
     const QPoint origin = pageOrigin();
     m_stack->setGeometry(origin.x(), origin.y(), width() - 2 * PaneMargin,
                          height() - origin.y() - PaneMargin);
+}
+
+// Arriving on the strip names the current tab, as the toolkit's tab bar does: the focus
+// goes on to the tab itself, once the toolkit has reported the strip's own focus.
+void TwoRowTabWidget::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        if (hasFocus() && m_current >= 0 && QAccessible::isActive()) {
+            QAccessibleEvent focus(this, QAccessible::Focus);
+            focus.setChild(m_current);
+            QAccessible::updateAccessibility(&focus);
+        }
+    });
 }
 
 void TwoRowTabWidget::resizeEvent(QResizeEvent *event)

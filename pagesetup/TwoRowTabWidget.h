@@ -10,7 +10,9 @@ class QStackedWidget;
 
 // A tab control whose tabs stand in two fixed rows of three, the first row holding tabs 0 to 2
 // and the second tabs 3 to 5. Qt's tab widget has a single row, so the strip is drawn here with
-// the style's own tab shapes. The control is one focus stop: arrow keys, Home and End pick a tab.
+// the style's own tab shapes. The control is one focus stop: arrow keys, Home and End pick a tab;
+// Ctrl+Tab and Ctrl+Page Down the next, Ctrl+Shift+Tab and Ctrl+Page Up the one before, also
+// from a control on the page.
 // Screen readers see a page-tab list (TwoRowTabAccessible).
 class TwoRowTabWidget : public QWidget
 {
@@ -46,6 +48,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

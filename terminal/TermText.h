@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <vector>
+
 class QPlainTextEdit;
 class QTextBlock;
 class QTextCursor;
@@ -41,10 +44,33 @@ public:
 
     static bool continues(const QTextBlock &block);
 
+    // What a screen reader reads (TerminalAccessible): the text as shown, except that a line
+    // break stands only for a received CR (the blocks that continue a long line join it) and
+    // the LF symbol that opens a line after a CR is left out (the break says it); an LF
+    // symbol elsewhere reads as a blank. Offsets count the characters of that text.
+    int readableLength() const;
+    QString readableText(int from, int to) const;
+    int toReadable(int position) const;
+    int toDocument(int offset) const;
+    // The readable line holding `offset`: its start, and its end before the break.
+    std::pair<int, int> readableLine(int offset) const;
+
+    // Told every change of the readable text, after it: `removed` characters went at `at`,
+    // then `inserted` came there.
+    using Listener = std::function<void(int at, int removed, const QString &inserted)>;
+    void setListener(Listener listener) { m_listener = std::move(listener); }
+
 private:
     void appendToLine(QTextCursor &end, const QString &text);
     void handOnLastRow(QTextCursor &end);
     void dropOldest();
+    void removeTop(int end);
+    void hideFrom(const QTextBlock &block);
+    bool hidden(int position) const;
 
     QPlainTextEdit &m_edit;
+    // Document positions the readable text leaves out, in order: the separators before
+    // continuation blocks and the LF symbols that open a line.
+    std::vector<int> m_hidden;
+    Listener m_listener;
 };

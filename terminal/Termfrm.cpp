@@ -8,6 +8,7 @@
 #include "OptionGroup.h"
 #include "SerialLine.h"
 #include "StationEntry.h"
+#include "StatusLine.h"
 #include "TerminalState.h"
 #include "TerminalTextArea.h"
 
@@ -56,7 +57,7 @@ Termfrm::Termfrm(TerminalState &state, SerialLine &line, Messages &messages, QWi
     fitLabels();
     fitConnectinfo();
     setTabOrder();
-    connect(&m_receiver, &Receiver::textArrived, this, [this](const QString &piece) { m_termText->append(piece); });
+    connect(&m_receiver, &Receiver::textArrived, this, [this](const QString &piece) { m_termTxt->termText().append(piece); });
     qApp->installEventFilter(this);
     Form_Load();
 }
@@ -76,7 +77,9 @@ void Termfrm::createTerminalArea()
     face.setPointSize(8);
     setFont(face);
 
-    m_connectinfo = place(new QLabel(QStringLiteral("Label1"), this), "Connectinfo", 120, 120, 8175, 495);
+    // Screen readers speak each caption as it appears (StatusLine).
+    m_connectinfo = place(new StatusLine(this), "Connectinfo", 120, 120, 8175, 495);
+    m_connectinfo->setText(QStringLiteral("Label1"));
     QFont bold = m_connectinfo->font();
     bold.setPointSize(12);
     bold.setBold(true);
@@ -93,7 +96,6 @@ void Termfrm::createTerminalArea()
     m_termTxt->setAccessibleName(QStringLiteral("Terminal text"));
     m_termTxt->setAccessibleDescription(
         QStringLiteral("What the station sends. Keys typed here go to the station."));
-    m_termText = std::make_unique<TermText>(*m_termTxt);
 }
 
 void Termfrm::createStationControls()
@@ -255,7 +257,7 @@ void Termfrm::LogonCmd_Click()
 
 void Termfrm::ClearCmd_Click()
 {
-    m_termText->clear();
+    m_termTxt->termText().clear();
     m_termTxt->setFocus();
 }
 
@@ -316,8 +318,12 @@ void Termfrm::showConnectinfo(const QString &caption, bool failure)
     palette.setColor(QPalette::WindowText,
                      failure ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
     m_connectinfo->setPalette(palette);
+    const bool shownAlready = !m_connectinfo->isHidden();
     m_connectinfo->setText(caption);
     m_connectinfo->show();
+    // Showing it speaks the caption; one shown already speaks a new caption.
+    if (shownAlready)
+        m_connectinfo->announce();
 }
 
 void Termfrm::message(const QString &text, const QString &reason)

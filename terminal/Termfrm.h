@@ -3,7 +3,6 @@
 #include "ErrTimer.h"
 #include "LogonView.h"
 #include "Receiver.h"
-#include "TermText.h"
 #include "TerminalPort.h"
 
 #include <QWidget>
@@ -19,6 +18,8 @@ struct TerminalState;
 class SerialLine;
 class Messages;
 class OptionGroup;
+class StatusLine;
+class TerminalTextArea;
 
 // The terminal window. Constructing it runs Form_Load (opens the port); start() shows it.
 // Every character key typed anywhere in it goes to the line, except into the station box.
@@ -84,8 +85,8 @@ private:
     Receiver m_receiver;
     ErrTimer m_waits;
 
-    QLabel *m_connectinfo = nullptr;
-    QPlainTextEdit *m_termTxt = nullptr;
+    StatusLine *m_connectinfo = nullptr;
+    TerminalTextArea *m_termTxt = nullptr;
     QLabel *m_ascLbl = nullptr;
     QLabel *m_charLbl = nullptr;
     QLabel *m_staLbl = nullptr;
@@ -99,7 +100,6 @@ private:
     QPushButton *m_command1 = nullptr;
     OptionGroup *m_comGroup = nullptr;
     OptionGroup *m_baudGroup = nullptr;
-    std::unique_ptr<TermText> m_termText;
 
     bool m_logonRunning = false;
     bool m_ending = false;

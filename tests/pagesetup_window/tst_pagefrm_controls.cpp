@@ -116,8 +116,8 @@ private slots:
         row("WideText", "QLineEdit", " ", {88, 112, 153, 25}, false, "Phone number dial string");
         row("WideLab2", "QLabel", "Phone number dial string", {72, 144, 185, 17}, true, "");
         row("WideLab3", "QLabel", "Use a comma to insert a pause.", {64, 176, 209, 49}, true, "");
-        row("Connectinfo", "QLabel", "", {16, 352, 601, 33}, true, "");
-        row("Sendinfo", "QLabel", "", {16, 392, 601, 33}, true, "");
+        row("Connectinfo", "StatusLine", "", {16, 352, 601, 33}, true, "");
+        row("Sendinfo", "StatusLine", "", {16, 392, 601, 33}, true, "");
     }
 
     void controlTable()
@@ -245,6 +245,32 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 3);
         QTest::keyClick(tabs, Qt::Key_Left);
         QCOMPARE(tabs->currentIndex(), 2);
+
+        // The keys of every tab control, on the strip and from a control on a page (a spin
+        // box does not take Ctrl+Page Down as its Page Down); the page tab list follows.
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(tabs);
+        const struct
+        {
+            QKeyCombination key;
+            int then;
+        } keys[] = {{Qt::CTRL | Qt::Key_Tab, 3},
+                    {Qt::CTRL | Qt::Key_PageDown, 4},
+                    {Qt::CTRL | Qt::Key_PageUp, 3},
+                    {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 2},
+                    {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 1},
+                    {Qt::CTRL | Qt::Key_PageUp, 0},
+                    {Qt::CTRL | Qt::Key_PageUp, 5},
+                    {Qt::CTRL | Qt::Key_Tab, 0}};
+        for (const auto &[key, then] : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            QCOMPARE(tabs->currentIndex(), then);
+            QVERIFY(list->child(then)->state().selected);
+        }
+        auto *port = qobject_cast<QSpinBox *>(control(QStringLiteral("Portspin")));
+        port->setFocus();
+        QTest::keyClick(port, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(port->value(), 1);
     }
 
     // What a screen reader finds: a frame named by the caption, a page-tab list whose tabs
@@ -275,14 +301,23 @@ private slots:
         QVERIFY(pages->object() == tabs->pageStack());
         QCOMPARE(list->indexOfChild(pages), 6);
 
+        // The status lines are notifications named by their text: Orca speaks one as it shows.
         const QString failure = QStringLiteral("Failure communicating with station 5");
         m_window->setConnectinfo(failure, SendView::Colour::Failure);
-        m_window->setSendinfo(QStringLiteral("Group pagers sent"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(m_window->ui().Connectinfo)->text(QAccessible::Name), failure);
+        m_window->setSendinfo(QStringLiteral(" 3 Group pagers sent to pager interface"));
+        QAccessibleInterface *connectinfo = QAccessible::queryAccessibleInterface(m_window->ui().Connectinfo);
+        QCOMPARE(connectinfo->role(), QAccessible::Notification);
+        QCOMPARE(connectinfo->text(QAccessible::Name), failure);
         QCOMPARE(QAccessible::queryAccessibleInterface(m_window->ui().Sendinfo)->text(QAccessible::Name),
-                 QStringLiteral("Group pagers sent"));
-        // The toolkit announces a label's new text only while it has no name of its own.
-        QVERIFY(m_window->ui().Connectinfo->accessibleName().isEmpty() && m_window->ui().Sendinfo->accessibleName().isEmpty());
+                 QStringLiteral("3 Group pagers sent to pager interface"));
+
+        // Each baud option is named once, by its rate: the label beside it is no label related
+        // to it (Orca would read it as the group's label and say the rate twice); the frame is.
+        QAccessibleInterface *baud = QAccessible::queryAccessibleInterface(m_window->ui().BaudOpt[1]);
+        QCOMPARE(baud->text(QAccessible::Name), QStringLiteral("2400"));
+        const auto labels = baud->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels.first().first->object(), m_window->ui().Frame1);
     }
 
     void tabEntersAnOptionGroupAtItsTickedOption_data()

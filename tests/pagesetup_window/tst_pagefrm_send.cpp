@@ -7,6 +7,8 @@
 #include "WindowFixture.h"
 #include "commdrv.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -56,23 +58,32 @@ private slots:
     }
 
     // The defaults of a station without a file: the 23 bytes of the stream, the success
-    // text in the button-text colour, and meanwhile no second send and no station change.
-    void sendsTheDefaultsAndHoldsBackWhatWouldDisturbIt()
+    // text in the button-text colour. Meanwhile nothing is disabled and the focus stays on
+    // Send Data, but a second send and a station change are refused.
+    void sendsTheDefaultsAndRefusesWhatWouldDisturbIt()
     {
         openWindow();
-        bool sendHeldBack = false;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        ui().CmdSend->setFocus();
+        bool enabledDuring = false;
+        bool focusStayed = false;
         bool stationHeldBack = false;
         QTimer::singleShot(400, m_window.get(), [&] {
-            sendHeldBack = !ui().CmdSend->isEnabled();
+            enabledDuring = ui().CmdSend->isEnabled() && ui().StaSpin->isEnabled();
+            focusStayed = QAccessible::queryAccessibleInterface(ui().CmdSend)->state().focused;
+            QTest::keyClick(ui().CmdSend, Qt::Key_Space); // refused: one send runs
             ui().StaSpin->setValue(2);
             stationHeldBack = ui().StaSpin->value() == 1 && m_window->state().StationNumber == 1;
             ui().AltTxt->setText(QStringLiteral("77"));
         });
-        ui().CmdSend->click();
+        QTest::keyClick(ui().CmdSend, Qt::Key_Space);
 
-        QVERIFY(sendHeldBack);
+        QVERIFY(enabledDuring);
+        QVERIFY(focusStayed);
         QVERIFY(stationHeldBack);
-        QVERIFY(ui().CmdSend->isEnabled() && ui().StaSpin->isEnabled());
+        QCOMPARE(m_site->sim()->downloads().size(), 1);
+        QCOMPARE(QApplication::focusWidget(), ui().CmdSend);
         QVERIFY(ui().Connectinfo->isVisible());
         QCOMPARE(ui().Connectinfo->text(), QStringLiteral("Page data sent to pager interface"));
         QCOMPARE(ui().Connectinfo->palette().color(QPalette::WindowText),

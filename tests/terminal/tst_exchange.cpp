@@ -191,6 +191,18 @@ void TestExchange::historyIsBoundedInCharacters()
     all.select(QTextCursor::Document);
     QVERIFY(TermText::received(all).endsWith(QString::number(lines - 1) + line.chopped(lineEnd.size() / 2)));
     QVERIFY(edit.textCursor().atEnd());
+
+    // What a screen reader reads stays in step as the oldest lines go: a break per line
+    // received, no LF symbol, and its offsets map to the document and back.
+    const QString readable = text.readableText(0, text.readableLength());
+    QCOMPARE(readable.size(), text.readableLength());
+    QVERIFY(!readable.contains(QChar(0x240A)));
+    int breaks = 0; // the first block may continue a line whose start went
+    for (QTextBlock block = edit.document()->begin().next(); block.isValid(); block = block.next())
+        breaks += TermText::continues(block) ? 0 : 1;
+    QCOMPARE(readable.count(u'\n'), breaks);
+    const int last = text.readableLength() - 1;
+    QCOMPARE(text.toReadable(text.toDocument(last)), last);
 }
 
 // A line of any length is one line: it wraps as one block would, and copies whole.

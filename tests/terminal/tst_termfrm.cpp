@@ -344,11 +344,12 @@ void TestTermfrm::screenReader()
     QCOMPARE(window->role(), QAccessible::Window);
     QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Velgrin Terminal Program 1.10"));
 
-    // The status line is read by its text; with no fixed name, Qt announces each change.
+    // The status line is a notification named by its caption: Orca speaks it as it shows.
     QLabel *connectinfo = w.get<QLabel>("Connectinfo");
     form.showConnectinfo(QStringLiteral("Failure communicating with station 5 Ward A"), true);
-    QVERIFY(connectinfo->accessibleName().isEmpty());
-    QCOMPARE(QAccessible::queryAccessibleInterface(connectinfo)->text(QAccessible::Name), connectinfo->text());
+    QAccessibleInterface *status = QAccessible::queryAccessibleInterface(connectinfo);
+    QCOMPARE(status->role(), QAccessible::Notification);
+    QCOMPARE(status->text(QAccessible::Name), connectinfo->text());
 }
 
 void TestTermfrm::comChoice_data()
@@ -536,6 +537,22 @@ void TestTermfrm::copyGivesWhatCameIn()
     for (QTextBlock block = w.termTxt()->document()->begin(); block.isValid(); block = block.next())
         lines += TermText::continues(block) ? 0 : 1;
     QCOMPARE(lines, 4); // the 3000 characters are one line
+
+    // A screen reader reads a terminal whose lines are the lines received: a break for
+    // each CR, none where the display wraps, and no LF symbol opening a line.
+    QAccessibleInterface *terminal = QAccessible::queryAccessibleInterface(w.termTxt());
+    QCOMPARE(terminal->role(), QAccessible::Terminal);
+    QAccessibleTextInterface *text = terminal->textInterface();
+    const QString readable = QStringLiteral("OK\n\u2407\t\u2421\u00e9\u2401 x\n") + QString(3000, u'y') + u'\n'
+                             + QString::fromLatin1(bytes.mid(bytes.lastIndexOf('\n') + 1));
+    QCOMPARE(text->text(0, text->characterCount()), readable);
+    int start = 0;
+    int end = 0;
+    QCOMPARE(text->textAtOffset(readable.indexOf(u'y') + 2500, QAccessible::LineBoundary, &start, &end),
+             QString(3000, u'y') + u'\n');
+    QCOMPARE(start, readable.indexOf(u'y'));
+    QCOMPARE(text->cursorPosition(), text->characterCount());
+
     w.termTxt()->selectAll();
     w.termTxt()->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(bytes));
