@@ -448,7 +448,7 @@ void Pagefrm::refreshShownEntries()
         showText(m_ui.GrpPg[slot - 1], row[slot]);
 }
 
-// While the send waits the window stays live and nothing in it is disabled (Part 2.5): a
+// While the send waits the window stays live and nothing in it is disabled: a
 // second Send Data is refused by the programmer, a change of station by StaSpin_Change. So
 // the focus stays where it was, on Send Data when the user pressed it with the keyboard.
 void Pagefrm::CmdSend_Click()
