@@ -14,6 +14,9 @@ class TerminalAccessible : public QAccessibleWidget, public QAccessibleTextInter
 public:
     explicit TerminalAccessible(TerminalTextArea *area) : QAccessibleWidget(area, QAccessible::Terminal) {}
 
+    // Both bases name a text(): the widget's by kind, the text interface's by range.
+    using QAccessibleWidget::text;
+
     void *interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::TextInterface)
@@ -35,8 +38,8 @@ public:
         *startOffset = *endOffset = 0;
         const QTextCursor cursor = area()->textCursor();
         if (selectionIndex == 0 && cursor.hasSelection()) {
-            *startOffset = text().toReadable(cursor.selectionStart());
-            *endOffset = text().toReadable(cursor.selectionEnd());
+            *startOffset = termText().toReadable(cursor.selectionStart());
+            *endOffset = termText().toReadable(cursor.selectionEnd());
         }
     }
     int selectionCount() const override { return area()->textCursor().hasSelection() ? 1 : 0; }
@@ -54,24 +57,24 @@ public:
         if (selectionIndex != 0)
             return;
         QTextCursor cursor(area()->document());
-        cursor.setPosition(text().toDocument(startOffset));
-        cursor.setPosition(text().toDocument(endOffset), QTextCursor::KeepAnchor);
+        cursor.setPosition(termText().toDocument(startOffset));
+        cursor.setPosition(termText().toDocument(endOffset), QTextCursor::KeepAnchor);
         area()->setTextCursor(cursor);
     }
 
-    int cursorPosition() const override { return text().toReadable(area()->textCursor().position()); }
+    int cursorPosition() const override { return termText().toReadable(area()->textCursor().position()); }
     void setCursorPosition(int position) override
     {
         QTextCursor cursor = area()->textCursor();
-        cursor.setPosition(text().toDocument(position));
+        cursor.setPosition(termText().toDocument(position));
         area()->setTextCursor(cursor);
     }
 
     QString text(int startOffset, int endOffset) const override
     {
-        return text().readableText(startOffset, endOffset < 0 ? characterCount() : endOffset);
+        return termText().readableText(startOffset, endOffset < 0 ? characterCount() : endOffset);
     }
-    int characterCount() const override { return text().readableLength(); }
+    int characterCount() const override { return termText().readableLength(); }
 
     // Lines are the lines received, ended by CR, however the display wraps them.
     QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
@@ -86,7 +89,7 @@ public:
     {
         if (boundary != QAccessible::LineBoundary && boundary != QAccessible::ParagraphBoundary)
             return QAccessibleTextInterface::textBeforeOffset(offset, boundary, startOffset, endOffset);
-        const int start = text().readableLine(offset).first;
+        const int start = termText().readableLine(offset).first;
         if (start == 0) {
             *startOffset = *endOffset = 0;
             return QString();
@@ -98,7 +101,7 @@ public:
     {
         if (boundary != QAccessible::LineBoundary && boundary != QAccessible::ParagraphBoundary)
             return QAccessibleTextInterface::textAfterOffset(offset, boundary, startOffset, endOffset);
-        const int end = text().readableLine(offset).second;
+        const int end = termText().readableLine(offset).second;
         if (end >= characterCount()) {
             *startOffset = *endOffset = characterCount();
             return QString();
@@ -108,7 +111,7 @@ public:
 
     QRect characterRect(int offset) const override
     {
-        const int position = text().toDocument(offset);
+        const int position = termText().toDocument(offset);
         QTextCursor cursor(area()->document());
         cursor.setPosition(position);
         QRect box = area()->cursorRect(cursor);
@@ -120,7 +123,7 @@ public:
         const QPoint local = area()->viewport()->mapFromGlobal(point);
         if (!area()->viewport()->rect().contains(local))
             return -1;
-        return text().toReadable(area()->cursorForPosition(local).position());
+        return termText().toReadable(area()->cursorForPosition(local).position());
     }
     void scrollToSubstring(int startIndex, int) override
     {
@@ -136,15 +139,15 @@ public:
 
 private:
     TerminalTextArea *area() const { return static_cast<TerminalTextArea *>(widget()); }
-    const TermText &text() const { return area()->termText(); }
+    const TermText &termText() const { return area()->termText(); }
 
     // The line with its break, as AT-SPI's line boundaries want it.
     QString line(int offset, int *startOffset, int *endOffset) const
     {
-        const auto [start, end] = text().readableLine(offset);
+        const auto [start, end] = termText().readableLine(offset);
         *startOffset = start;
         *endOffset = std::min(end + 1, characterCount());
-        return text().readableText(*startOffset, *endOffset);
+        return termText().readableText(*startOffset, *endOffset);
     }
 };
 
