@@ -265,6 +265,7 @@ void TestConfigFile::oldLayout_data()
     QTest::addColumn<QByteArray>("first");
     QTest::newRow("1200") << QByteArray("1200");
     QTest::newRow("120 is a rate, not a tag") << QByteArray("120");
+    QTest::newRow("100 is the first rate") << QByteArray("100");
 }
 
 void TestConfigFile::oldLayout()

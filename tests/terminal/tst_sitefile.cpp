@@ -49,6 +49,7 @@ void TestSiteFile::load_data()
     QTest::newRow("version 18 ignores a baud rate")
         << true << siteFile("18,2,2", twoNames, "9600,1\r\n") << 2 << 1200 << two << false;
     QTest::newRow("port 3") << true << siteFile("30,2,3", twoNames, "9600,1,\"t\"") << 3 << 9600 << two << false;
+    QTest::newRow("empty field reads as 0") << true << siteFile("30,2,", twoNames, "9600,1,\"t\"") << 0 << 9600 << two << false;
     QTest::newRow("odd baud kept") << true << siteFile("30,2,1", twoNames, "4800,1,\"t\"") << 1 << 4800 << two << false;
     QTest::newRow("ends after port") << true << QByteArray("30,2,2\r\n") << 2 << 1200 << QStringList() << true;
     QTest::newRow("ends in names") << true << siteFile("30,2,2", "\"North Gate\"\r\n", "")
