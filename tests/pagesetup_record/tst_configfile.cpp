@@ -371,6 +371,11 @@ void TestConfigFile::inputsAbove512StayAligned()
     QCOMPARE(config.WideAreaDial[15], QStringLiteral("last"));
     QVERIFY(ConfigFile::save(config, "pagcfg09.dat").ok);
     QCOMPARE(readAll("pagcfg09.dat").count("\r\n"), 123 + 3 * 512);
+    // The record takes any count; the save still writes no more than 512 inputs.
+    config.InputCount = QStringLiteral("600");
+    QVERIFY(ConfigFile::save(config, "pagcfg09.dat").ok);
+    QCOMPARE(config.InputCount, QStringLiteral("512"));
+    QCOMPARE(readAll("pagcfg09.dat").count("\r\n"), 123 + 3 * 512);
 }
 
 void TestConfigFile::outOfRangeNumbers()
