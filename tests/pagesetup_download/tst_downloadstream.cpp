@@ -25,9 +25,11 @@ struct StreamRun
     VirtualWaits waits{clock, line, state};
     RecordingView view;
 
-    explicit StreamRun(PagerConfig config)
+    explicit StreamRun(PagerConfig config, int abortAtMs = -1)
     {
         line.open = true;
+        if (abortAtMs >= 0)
+            clock.after(abortAtMs, [this] { waits.abort(); });
         view.trace = &line.trace;
         const int groups = config.CountGroupPagers();
         DownloadStream(state, line, waits, view).send(config, groups, DownloadStream::WideAreaTotal(config));
@@ -293,6 +295,39 @@ private slots:
         QCOMPARE(run.view.sendText, QStringLiteral(" 16") + Dials);
     }
 
+    // Exit during any pause ends the stream there: nothing more goes out. Times are the
+    // middle of a pause in each part of the stream of two inputs.
+    void exitEndsTheStream_data()
+    {
+        QTest::addColumn<bool>("groups");
+        QTest::addColumn<int>("atMs");
+        for (const int ms : {50, 150, 250, 350, 450, 550})
+            QTest::addRow("header, %d ms", ms) << true << ms;
+        QTest::newRow("pager numbers") << true << 650;
+        QTest::newRow("pager texts") << true << 850;
+        QTest::newRow("N / E status") << true << 1050;
+        QTest::newRow("group values") << true << 1205;
+        QTest::newRow("group pagers") << true << 1525;
+        QTest::newRow("dial strings") << true << 2485;
+        QTest::newRow("no groups, their end mark") << false << 1205;
+    }
+
+    void exitEndsTheStream()
+    {
+        QFETCH(bool, groups);
+        QFETCH(int, atMs);
+        PagerConfig config = ExampleConfigs::full(2);
+        if (!groups) {
+            for (auto &row : config.GroupPagers)
+                row.fill(QStringLiteral(" "));
+        }
+        const StreamRun whole(config);
+        const StreamRun ended(config, atMs);
+        for (const SentByte &b : ended.line.sent)
+            QCOMPARE_LT(b.ns, atMs * VirtualClock::Ms);
+        QVERIFY(whole.bytes().startsWith(ended.bytes()));
+        QCOMPARE_LT(ended.bytes().size(), whole.bytes().size());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDownloadStream)
