@@ -155,6 +155,8 @@ void TestCommDrv::everyByteValuePassesUnchanged()
     QCOMPARE(m_line->receive(all.size() + 2), "\x5B" + all + "\x0D");
     QCOMPARE(PutByte(0, 256), CdrvBadArgument);
     QCOMPARE(PutPacket(0, -1, all.constData()), CdrvBadArgument);
+    QCOMPARE(PutPacket(0, 1, nullptr), CdrvBadArgument);
+    QCOMPARE(PutPacket(0, 0, nullptr), 0); // nothing to send needs no room
 
     QVERIFY(m_line->send(all));
     QTRY_COMPARE(BytesInReceiveBuffer(0), 256);
