@@ -3,7 +3,6 @@
 #include <cerrno>
 
 namespace LineSettings {
-namespace {
 
 bool sameLine(const termios &a, const termios &b)
 {
@@ -15,8 +14,6 @@ bool sameLine(const termios &a, const termios &b)
         && a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME]
         && cfgetospeed(&a) == cfgetospeed(&b) && cfgetispeed(&a) == cfgetispeed(&b);
 }
-
-} // namespace
 
 std::optional<speed_t> speedForCode(int32_t baudCode)
 {

@@ -21,6 +21,10 @@ void makeRaw(termios &settings);
 // by it never falls short.
 std::chrono::nanoseconds byteTime(const termios &settings);
 
+// Whether two settings run the line alike: framing, flow control, input and output
+// processing, the read timing and both speeds. Other fields may differ.
+bool sameLine(const termios &a, const termios &b);
+
 // Applies settings; 0 or an errno. A pseudo-terminal may report EINVAL while taking
 // the speed: that is accepted when reading the settings back shows them applied.
 int apply(int fd, const termios &settings);

@@ -74,6 +74,15 @@ void TestItemReader::endsEarly()
 
 void TestItemReader::overlongItemStops()
 {
+    const QByteArray longest(ItemReader::MaxItemLength, 'y');
+    for (QByteArray input : {longest, "\"" + longest + "\""}) {
+        input.append("\r\nnext\r\n");
+        QBuffer buffer(&input);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        ItemReader reader(buffer);
+        QCOMPARE(reader.readText(), std::optional<QString>(QString::fromLatin1(longest)));
+        QCOMPARE(reader.readText(), std::optional<QString>("next"));
+    }
     for (QByteArray input : {QByteArray(ItemReader::MaxItemLength + 10, 'x'),
                              "\"" + QByteArray(ItemReader::MaxItemLength + 10, 'x'),
                              "\"a\"" + QByteArray(ItemReader::MaxItemLength + 10, 'x')}) {

@@ -105,6 +105,13 @@ int32_t ScriptedLine::RtsOn(int32_t)
 int32_t ScriptedLine::FlushReceiveBuffer(int32_t)
 {
     received.clear();
+    trace += QStringLiteral("(flush in)");
+    return 0;
+}
+
+int32_t ScriptedLine::FlushTransmitBuffer(int32_t)
+{
+    trace += QStringLiteral("(flush out)");
     return 0;
 }
 

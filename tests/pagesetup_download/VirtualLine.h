@@ -61,7 +61,7 @@ public:
     bool open = false;
     int opens = 0;
     QByteArray received;
-    // Bytes put, pauses and status texts in the order they happened, readable: see trace().
+    // Bytes put, pauses, flushes and status texts in the order they happened, readable: see trace().
     QString trace;
 
     // The far end sees every byte put.
@@ -80,7 +80,7 @@ public:
     int32_t CdrvDelay(int32_t port, int32_t ticks) override;
     int32_t RtsOn(int32_t) override;
     int32_t FlushReceiveBuffer(int32_t) override;
-    int32_t FlushTransmitBuffer(int32_t) override { return 0; }
+    int32_t FlushTransmitBuffer(int32_t) override;
     int32_t PutByte(int32_t port, int32_t byte) override;
     int32_t PutPacket(int32_t port, int32_t count, const char *buffer) override;
     int32_t BytesInReceiveBuffer(int32_t) override { return int32_t(received.size()); }

@@ -171,6 +171,8 @@ private slots:
         run.station.clearAnswers = clears;
         QCOMPARE(run.programmer.sendData(), outcome);
         QCOMPARE(run.handshake(), handshake);
+        // Every call of the station goes out on a line cleared both ways.
+        QCOMPARE(run.line.trace.count(QStringLiteral("(flush in)(flush out)<5B>")), handshake.count(QStringLiteral("<5B>")));
         QVERIFY(!run.line.open);
         QCOMPARE(run.waits.interval(), 5000);
         if (outcome == Outcome::NoConnection) {

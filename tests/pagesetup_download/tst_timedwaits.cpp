@@ -222,6 +222,7 @@ private slots:
         QTest::newRow("idle line") << 0 << -1 << -1 << ' ' << 0 << 50;
         QTest::newRow("until the line is clear") << 150 << -1 << -1 << ' ' << 150 << 1000;
         QTest::newRow("an ACK ends it") << 3000 << 30 << -1 << '\x06' << 30 << 1000;
+        QTest::newRow("an ACK already in") << 0 << 0 << -1 << '\x06' << 0 << 50;
         QTest::newRow("Exit ends it") << 3000 << -1 << 50 << ' ' << 50 << 1000;
     }
 
@@ -235,7 +236,9 @@ private slots:
         QFETCH(int, maxMs);
         Fixture f;
         f.line.busyUntil.setRemainingTime(busyMs, Qt::PreciseTimer);
-        if (ackAfterMs >= 0)
+        if (ackAfterMs == 0)
+            f.line.received += "x\x06";
+        else if (ackAfterMs > 0)
             f.arriveAfter(ackAfterMs, "x\x06");
         if (abortAfterMs >= 0)
             QTimer::singleShot(abortAfterMs, Qt::PreciseTimer, [&] { f.waits.abort(); });

@@ -276,6 +276,7 @@ void TestConfigFile::oldLayout()
     config.SetDefaults();
     config.WideAreaDial[4] = "previous station";
     config.GroupPagers[2][1] = "12";
+    config.GroupCounts[2] = 1;
     config.EpromVersion = 0;
     const auto result = ConfigFile::load(config, "pagcfg03.dat");
     QVERIFY(result.found);
@@ -290,6 +291,7 @@ void TestConfigFile::oldLayout()
     QCOMPARE(config.InputNormEmer[1], std::optional<int16_t>(0));
     QCOMPARE(config.EpromVersion, int16_t(1));
     QVERIFY(config.GroupPagers[2][1].isEmpty());
+    QVERIFY(std::ranges::all_of(config.GroupCounts, [](auto count) { return count == 0; }));
     QCOMPARE(config.WideAreaDial[4], QStringLiteral("previous station"));
 }
 
@@ -376,6 +378,9 @@ void TestConfigFile::inputsAbove512StayAligned()
     QVERIFY(ConfigFile::save(config, "pagcfg09.dat").ok);
     QCOMPARE(config.InputCount, QStringLiteral("512"));
     QCOMPARE(readAll("pagcfg09.dat").count("\r\n"), 123 + 3 * 512);
+    // The bytes of a save without the file, as the fuzz target reads them back.
+    config.InputCount = QStringLiteral("600");
+    QCOMPARE(ConfigFile::serialize(config), readAll("pagcfg09.dat"));
 }
 
 void TestConfigFile::outOfRangeNumbers()

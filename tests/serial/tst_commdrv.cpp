@@ -1,3 +1,4 @@
+#include "LineSettings.h"
 #include "PseudoTerminal.h"
 #include "commdrv.h"
 
@@ -5,6 +6,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <future>
 #include <memory>
 #include <termios.h>
 
@@ -57,6 +59,8 @@ private slots:
     void stalledLineGivesUp();
     void hangUpReleasesPort();
     void pseudoTerminalQuirksTolerated();
+    void refusedSettingsJudgedByTheLine_data();
+    void refusedSettingsJudgedByTheLine();
 
 private:
     std::unique_ptr<ScratchDirectory> m_scratch;
@@ -100,9 +104,10 @@ void TestCommDrv::noDevice_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("linkTarget");
     QTest::addColumn<QByteArray>("reason");
-    QTest::newRow("nothing at Com 2") << 1 << QString() << QByteArray("Com 2");
-    QTest::newRow("Com 0") << -1 << QString() << QByteArray("Com 0");
-    QTest::newRow("largest index") << INT32_MAX << QString() << QByteArray("Com 2147483648");
+    QTest::newRow("nothing at Com 2") << 1 << QString() << QByteArray("Com 2: no serial device (no com2 link");
+    QTest::newRow("Com 0") << -1 << QString() << QByteArray("Com 0: no serial device (no com0 link");
+    QTest::newRow("largest index") << INT32_MAX << QString()
+                                   << QByteArray("Com 2147483648: no serial device (no com2147483648 link");
     QTest::newRow("dangling link") << 1 << QString("/nonexistent/ttyUSB9") << QByteArray("com2 (/nonexistent/ttyUSB9)");
     QTest::newRow("not a tty") << 1 << QString("/dev/null") << QByteArray("not a serial device");
 }
@@ -170,7 +175,10 @@ void TestCommDrv::receiveBufferKeepsWhatDoesNotFit()
     QByteArray sent;
     for (int i = 0; i < 40; ++i)
         sent.append(static_cast<char>('a' + i % 26));
-    QVERIFY(m_line->send(sent));
+    QVERIFY(m_line->send(sent.left(10)));
+    QTRY_COMPARE(BytesInReceiveBuffer(0), 10);
+    // A part-filled buffer takes only what is left of its size.
+    QVERIFY(m_line->send(sent.mid(10)));
     QTRY_COMPARE(BytesInReceiveBuffer(0), 16);
     QByteArray got = takeAll(0);
     QTRY_COMPARE(BytesInReceiveBuffer(0), 16);
@@ -341,6 +349,14 @@ void TestCommDrv::stalledLineGivesUp()
     }
     QCOMPARE(PutPacket(0, 3, "end"), 0);
     QCOMPARE(m_line->receive(3), QByteArray("end"));
+
+    // A packet larger than the line's queue goes out whole while the far end reads.
+    QByteArray big;
+    for (int i = 0; i < 256 * 1024; ++i)
+        big.append(static_cast<char>(i % 251));
+    auto farEnd = std::async(std::launch::async, [&] { return m_line->receive(big.size(), 10000); });
+    QCOMPARE(PutPacket(0, static_cast<int32_t>(big.size()), big.constData()), 0);
+    QCOMPARE(farEnd.get(), big);
 }
 
 void TestCommDrv::hangUpReleasesPort()
@@ -388,6 +404,47 @@ static int openInChild(const QByteArray &root)
 {
     CdrvSetDeviceRoot(root.constData());
     return openPort();
+}
+
+// A driver that answers EINVAL may still have applied the settings: they count as applied
+// only when everything that shapes the line took.
+void TestCommDrv::refusedSettingsJudgedByTheLine_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("as asked") << 0 << true;
+    QTest::newRow("7 data bits") << 1 << false;
+    QTest::newRow("XON/XOFF") << 2 << false;
+    QTest::newRow("canonical input") << 3 << false;
+    QTest::newRow("output processing") << 4 << false;
+    QTest::newRow("VMIN") << 5 << false;
+    QTest::newRow("VTIME") << 6 << false;
+    QTest::newRow("output speed") << 7 << false;
+    QTest::newRow("input speed") << 8 << false;
+    QTest::newRow("interrupt character only") << 9 << true;
+}
+
+void TestCommDrv::refusedSettingsJudgedByTheLine()
+{
+    QFETCH(int, field);
+    QFETCH(bool, same);
+    termios asked {};
+    LineSettings::makeRaw(asked);
+    cfsetispeed(&asked, B1200);
+    cfsetospeed(&asked, B1200);
+    termios applied = asked;
+    switch (field) {
+    case 1: applied.c_cflag = (applied.c_cflag & ~CSIZE) | CS7; break;
+    case 2: applied.c_iflag |= IXON; break;
+    case 3: applied.c_lflag |= ICANON; break;
+    case 4: applied.c_oflag |= OPOST; break;
+    case 5: applied.c_cc[VMIN] = 0; break;
+    case 6: applied.c_cc[VTIME] = 5; break;
+    case 7: cfsetospeed(&applied, B9600); break;
+    case 8: cfsetispeed(&applied, B9600); break;
+    case 9: applied.c_cc[VINTR] = 3; break;
+    }
+    QCOMPARE(LineSettings::sameLine(applied, asked), same);
 }
 
 int main(int argc, char *argv[])

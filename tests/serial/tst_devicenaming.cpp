@@ -81,15 +81,15 @@ void TestDeviceNaming::presentDevices_data()
         << QStringList{"ttyS3", "ttyUSB0", "ttyACM0"};
     QTest::newRow("numeric order")
         << QStringList{"dev/ttyUSB10", "dev/ttyUSB9", "dev/ttyUSB0", "dev/ttyS10", "dev/ttyS2",
-                       uart.arg("ttyS10"), uart.arg("ttyS2")}
-        << QStringList{"ttyS2", "ttyS10", "ttyUSB0", "ttyUSB9", "ttyUSB10"};
+                       uart.arg("ttyS10"), uart.arg("ttyS2"), "dev/ttyUSB999999"}
+        << QStringList{"ttyS2", "ttyS10", "ttyUSB0", "ttyUSB9", "ttyUSB10", "ttyUSB999999"};
     QTest::newRow("console not offered")
         << QStringList{"dev/ttyS0", "dev/ttyS1", uart.arg("ttyS0"), uart.arg("ttyS1"), "dev/ttyUSB0",
                        "dev/ttyUSB1", "sys/class/tty/console/active=tty0 ttyS0 ttyUSB1"}
         << QStringList{"ttyS1", "ttyUSB0"};
     QTest::newRow("other names ignored")
         << QStringList{"dev/ttyS", "dev/ttySx1", "dev/ttyUSB0.old", "dev/tty0", "dev/ttyprintk",
-                       "dev/ttyAMA0", "dev/ttyUSB", "dev/ttyACM1"}
+                       "dev/ttyAMA0", "dev/ttyUSB", "dev/ttyACM1", "dev/ttyUSB99999999999999999999"}
         << QStringList{"ttyACM1"};
     QTest::newRow("unreadable UART type") << QStringList{"dev/ttyS0", "sys/class/tty/ttyS0/type=x"}
                                           << QStringList{};

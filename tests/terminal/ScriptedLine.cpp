@@ -4,11 +4,10 @@
 
 int32_t ScriptedLine::record(const QString &name, QList<int> args, int32_t otherwise)
 {
-    calls.append({name, std::move(args), clock()});
     QList<int32_t> &queued = m_results[name];
-    if (!queued.isEmpty())
-        return queued.takeFirst();
-    return m_fixed.value(name, otherwise);
+    const int32_t result = queued.isEmpty() ? m_fixed.value(name, otherwise) : queued.takeFirst();
+    calls.append({name, std::move(args), clock(), result});
+    return result;
 }
 
 QStringList ScriptedLine::names() const

@@ -21,6 +21,7 @@ public:
         QString name;
         QList<int> args;
         qint64 at = 0;
+        int32_t result = 0;
     };
 
     // The next results of an operation, used up one per call.

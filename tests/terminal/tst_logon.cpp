@@ -100,6 +100,7 @@ private slots:
     void silentStationTakesBothLimits();
     void openingSequenceIsPaced();
     void flushFailuresAreShown();
+    void endingStopsAtOnce_data();
     void endingStopsAtOnce();
 
     void errtimerPauseAndRest();
@@ -222,13 +223,33 @@ void TestLogon::flushFailuresAreShown()
     QCOMPARE(rig.line.callsOf("PutByte").size(), 4); // two calls and two NAKs, all failing quietly
 }
 
+void TestLogon::endingStopsAtOnce_data()
+{
+    QTest::addColumn<int>("puts");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("at the call") << 1 << QByteArray("\x5B") << QStringList{"hide"};
+    QTest::newRow("in the opening") << 2 << QByteArray("\x5B" "E") << QStringList{"hide", "show"};
+    QTest::newRow("before the line end") << 4 << QByteArray("\x5B" "END") << QStringList{"hide", "show"};
+}
+
+// The window ends after the given number of bytes put: nothing more goes out, and the
+// terminal is not given the focus.
 void TestLogon::endingStopsAtOnce()
 {
-    Rig rig(5, {"05OK"});
-    rig.line.onPut = [&](uint8_t) { rig.waits.end(); };
+    QFETCH(int, puts);
+    QFETCH(QByteArray, sent);
+    QFETCH(QStringList, events);
+    Rig rig(5);
+    rig.line.onPut = [&](uint8_t byte) {
+        if (byte == 91)
+            rig.waits.deliverAt(rig.waits.now + 20, "05OK");
+        if (--puts == 0)
+            rig.waits.end();
+    };
     rig.logon.run();
-    QCOMPARE(rig.line.sent, QByteArray(1, char(91)));
-    QCOMPARE(rig.view.events, QStringList{"hide"});
+    QCOMPARE(rig.line.sent, sent);
+    QCOMPARE(rig.view.events, events);
 }
 
 namespace {

@@ -144,8 +144,8 @@ void TestTermfrm::startUp_data()
         << 1 << 1200 << QStringList{"SetPortCharacteristics=4", "RtsOn=25"} << opened
         << QStringList{"COMM-DRV Error seting port char.  4"} << 0 << 0;
     QTest::newRow("timer and delay refused")
-        << 1 << 1200 << QStringList{"CdrvSetTimerResolution=3", "CdrvDelay=-1"} << opened
-        << QStringList{"COMM-DRV Error  3", "COMM-DRV Error -1"} << 0 << 0;
+        << 1 << 1200 << QStringList{"CdrvSetTimerResolution=3", "CdrvDelay=2"} << opened
+        << QStringList{"COMM-DRV Error  3", "COMM-DRV Error  2"} << 0 << 0;
     QTest::newRow("not available") << 1 << 1200 << QStringList{"IsPortAvailable=11"} << opened
                                    << QStringList{"port not available 11"} << 0 << 0;
     QTest::newRow("baud refused") << 1 << 9600 << QStringList{"SetBaud=3"} << opened
@@ -176,6 +176,7 @@ void TestTermfrm::startUp()
         QCOMPARE(w.get<QRadioButton>(qPrintable(QStringLiteral("BaudOpt(%1)").arg(i)))->isChecked(), i == baudChecked);
     QCOMPARE(int(w.state.PortNumber), port);
     QVERIFY(!w.state.WindowShown);
+    QCOMPARE(w.state.PortResult, w.line.calls.last().result); // the last result is kept
 }
 
 void TestTermfrm::startUpArguments()
