@@ -3,6 +3,7 @@
 #include "ItemReader.h"
 #include "NumberText.h"
 #include "SingleByte.h"
+#include "Version.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,8 +13,6 @@
 
 namespace {
 
-constexpr int VersionMajor = 1;
-constexpr int VersionMinor = 3;
 constexpr int OldLayoutTag = 10;
 
 QString rightAligned(const QString &text, int width)
@@ -204,7 +203,7 @@ void prepareForSave(PagerConfig &config)
 
 QString ConfigFile::versionTag()
 {
-    return QString::number(VersionMajor) + QString::number(VersionMinor);
+    return QString::number(Version::Major) + QString::number(Version::Minor);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include "StatusLine.h"
 #include "TimedWaits.h"
 #include "TwoRowTabWidget.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,12 +24,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-#ifndef VELGRIN_VERSION_MAJOR
-#define VELGRIN_VERSION_MAJOR 1
-#define VELGRIN_VERSION_MINOR 3
-#define VELGRIN_VERSION_PATCH 0
-#endif
 
 using NumberText::numericValue;
 
@@ -72,9 +67,9 @@ Pagefrm::~Pagefrm() = default;
 QString Pagefrm::caption()
 {
     return QStringLiteral("Velgrin Pager Setup %1.%2 rev. %3")
-        .arg(VELGRIN_VERSION_MAJOR)
-        .arg(VELGRIN_VERSION_MINOR)
-        .arg(VELGRIN_VERSION_PATCH);
+        .arg(Version::Major)
+        .arg(Version::Minor)
+        .arg(Version::Patch);
 }
 
 void Pagefrm::connectRules()

@@ -12,11 +12,6 @@ add_library(pagesetup_window STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabWidget.cpp ${CMAKE_CURRENT_LIST_DIR}/TwoRowTabWidget.h
 )
 target_include_directories(pagesetup_window PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_compile_definitions(pagesetup_window PRIVATE
-  VELGRIN_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
-  VELGRIN_VERSION_MINOR=${PROJECT_VERSION_MINOR}
-  VELGRIN_VERSION_PATCH=${PROJECT_VERSION_PATCH}
-)
 target_link_libraries(pagesetup_window PUBLIC
   pagesetup_download pagesetup_record serial common common_widgets Qt6::Widgets
 )

@@ -1,4 +1,5 @@
 #include "ConfigFile.h"
+#include "Version.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -30,9 +31,15 @@ QByteArray lines(const QList<QByteArray> &list)
     return out;
 }
 
+// A station file starts with the program's major and minor version, 1.3 writing "13".
+QByteArray versionTag()
+{
+    return QByteArray::number(Version::Major) + QByteArray::number(Version::Minor);
+}
+
 QByteArray defaultFile()
 {
-    QList<QByteArray> l{"13", "1200", " 1 ", " 4 ", " 0 ", "1", "0", "4", " ", " ", "", "        ", " 1 ", " 1 "};
+    QList<QByteArray> l{versionTag(), "1200", " 1 ", " 4 ", " 0 ", "1", "0", "4", " ", " ", "", "        ", " 1 ", " 1 "};
     for (int i = 0; i < 96; ++i)
         l << "    ";
     for (int i = 0; i < 16; ++i)
@@ -140,7 +147,7 @@ void TestConfigFile::defaultRecordBytes()
     const QByteArray bytes = readAll("pagcfg01.dat");
     QCOMPARE(bytes.count("\r\n"), 126);
     QCOMPARE(bytes, defaultFile());
-    QCOMPARE(config.FileVersion, QStringLiteral("13"));
+    QCOMPARE(config.FileVersion, QString::fromLatin1(versionTag()));
 }
 
 void TestConfigFile::missingFileGivesDefaultsAndNoFile()
