@@ -137,7 +137,7 @@ void TestPagerConfig::compactGroupPagers_data()
     QTest::newRow("never set") << Slots{"", "", "56"} << Slots{"56", "", " "};
     QTest::newRow("negative first stays") << Slots{"-3", " ", "34"} << Slots{"-3", "34", " "};
     QTest::newRow("negative second not moved") << Slots{" ", "-3", "34"} << Slots{"34", "-3", " "};
-    QTest::newRow("pager 1 moves up") << Slots{" ", "1", "1"} << Slots{"1", "1", " "};
+    QTest::newRow("pager 1 moves up") << Slots{" ", "1", "5"} << Slots{"1", "5", " "};
     QTest::newRow("zero last not moved") << Slots{"0", " ", "0"} << Slots{"0", " ", "0"};
 }
 
