@@ -175,7 +175,7 @@ class Session:
         self.build, self.work = build, work
         self.speech = os.path.join(work, "speech.txt")
         self.logs = os.environ.get("SR_LOGS") or None
-        self.site = self.orca = self.line = self.app = None
+        self.name = self.site = self.orca = self.line = self.app = None
         self.first = 0
 
     def heard(self):
@@ -200,7 +200,7 @@ class Session:
 
     def begin(self, name):
         """A fresh folder holding the demo site, and a fresh Orca."""
-        self.site = os.path.join(self.work, name)
+        self.name, self.site = name, os.path.join(self.work, name)
         shutil.rmtree(self.site, ignore_errors=True)
         demo.prepare(self.site)
         with open(self.speech, "rb") as f:
@@ -264,6 +264,7 @@ class Session:
             raise ValueError(f"no step {kind}")
 
     def play(self, name, scenario):
+        trace("begin", name, scenario.get("line", []), scenario["program"][0])
         self.begin(name)
         self.start_line(scenario.get("line", []))
         if scenario.get("inputs"):
@@ -297,7 +298,7 @@ class Session:
         report = []
         matched = 0  # an expect looks after the utterance the one before it matched
         for kind, regex, *rest in checks:
-            trace(kind, regex[:60], *rest)
+            trace(kind, repr(regex[:60]), *rest)
             if kind == "expect":
                 at = next((i for i in range(matched, len(heard)) if re.search(regex, heard[i])), None)
                 if at is None:
@@ -325,7 +326,6 @@ class Session:
 
     def run(self, name, attempts):
         """Plays scenario NAME and checks its speech, up to ATTEMPTS times; whether it passed."""
-        self.name = name
         scenario = SCENARIOS[name]
         for attempt in range(1, attempts + 1):
             t0 = time.monotonic()
