@@ -1,5 +1,6 @@
 #include "DownloadStream.h"
 
+#include "ControlBytes.h"
 #include "NumberText.h"
 #include "PagerConfig.h"
 #include "SendView.h"
@@ -9,9 +10,9 @@
 
 namespace {
 
-constexpr char CR = 0x0D;
-constexpr char EOT = 0x04;
-constexpr char ENQ = 0x05;
+using ControlBytes::CR;
+using ControlBytes::ENQ;
+using ControlBytes::EOT;
 constexpr char Tilde = 0x7E;
 
 // Only blanks: a tab or line feed in a field is sent as it stands.
@@ -165,19 +166,19 @@ void DownloadStream::characterField(QStringView text, std::optional<char> then)
 {
     const QStringView trimmed = trimBlanks(text);
     const char bytes[] = {trimmed.isEmpty() ? '\0' : SingleByte::toByte(trimmed.front()), then.value_or('\0')};
-    m_state.PortResult = m_line.PutPacket(m_state.PortId, then ? 2 : 1, bytes);
+    m_keep(m_line.PutPacket(m_state.PortId, then ? 2 : 1, bytes));
 }
 
 void DownloadStream::textRecord(QStringView text)
 {
     const QByteArray bytes = SingleByte::toBytes(text) + CR;
-    m_state.PortResult = m_line.PutPacket(m_state.PortId, int32_t(bytes.size()), bytes.constData());
+    m_keep(m_line.PutPacket(m_state.PortId, int32_t(bytes.size()), bytes.constData()));
 }
 
 void DownloadStream::mark(char first)
 {
     const char bytes[] = {first, CR};
-    m_state.PortResult = m_line.PutPacket(m_state.PortId, 2, bytes);
+    m_keep(m_line.PutPacket(m_state.PortId, 2, bytes));
 }
 
 void DownloadStream::endOfList()

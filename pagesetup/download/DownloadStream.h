@@ -1,11 +1,12 @@
 #pragma once
 
+#include "KeptResult.h"
+#include "PagerConfig.h"
+
 #include <QStringView>
 #include <cstdint>
 #include <optional>
 
-struct PagerConfig;
-struct SetupState;
 class SerialLine;
 class Waits;
 class SendView;
@@ -46,6 +47,7 @@ private:
     void progress(int number, const char *message);
 
     SetupState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     Waits &m_waits;
     SendView &m_view;

@@ -1,6 +1,8 @@
 #include "StationProgrammer.h"
 
 #include "AddressCode.h"
+#include "ClosingRule.h"
+#include "ControlBytes.h"
 #include "DownloadStream.h"
 #include "NumberText.h"
 #include "PagerConfig.h"
@@ -11,9 +13,9 @@
 
 namespace {
 
-constexpr char ACK = 0x06;
-constexpr char NAK = 0x15;
-constexpr char CR = 0x0D;
+using ControlBytes::ACK;
+using ControlBytes::CR;
+using ControlBytes::NAK;
 
 constexpr int ClearLimitMs = 12000;
 
@@ -93,9 +95,9 @@ bool StationProgrammer::save()
 bool StationProgrammer::openPort()
 {
     const int32_t port = m_state.PortId;
-    if ((m_state.PortResult = m_line.IsPortAvailable(port)) != 1)
+    if (m_keep(m_line.IsPortAvailable(port)) != 1)
         return true; // open already, or in a state the library reports otherwise: used as it is
-    int32_t r = m_state.PortResult = m_line.InitializePort(port, m_state.PortIndex, 0, 0, 9, 0, 1280, 512, 0);
+    int32_t r = m_keep(m_line.InitializePort(port, m_state.PortIndex, 0, 0, 9, 0, 1280, 512, 0));
     if (r == 7) {
         m_view.showMessage(QStringLiteral("COMM-DRV Init port error"), lineReason());
         return false;
@@ -104,13 +106,13 @@ bool StationProgrammer::openPort()
         m_view.showMessage(QStringLiteral("COMM-DRV Init port error ") + NumberText::plainForm(r), lineReason());
         return false;
     }
-    r = m_state.PortResult = m_line.SetPortCharacteristics(port, m_state.BaudCode, 0, 3, 0, 4);
+    r = m_keep(m_line.SetPortCharacteristics(port, m_state.BaudCode, 0, 3, 0, 4));
     if (r != 0) {
         m_view.showMessage(QStringLiteral("Error programming port ") + NumberText::plainForm(r), lineReason());
         return false;
     }
-    m_state.PortResult = m_line.CdrvSetTimerResolution(port, 0);
-    m_state.PortResult = m_line.RtsOn(port);
+    m_keep(m_line.CdrvSetTimerResolution(port, 0));
+    m_keep(m_line.RtsOn(port));
     return true;
 }
 
@@ -141,7 +143,7 @@ bool StationProgrammer::connect()
         if (answer == ACK)
             return true;
         ++attempts;
-        m_state.PortResult = m_line.FlushReceiveBuffer(m_state.PortId);
+        m_keep(m_line.FlushReceiveBuffer(m_state.PortId));
     }
     fail(QStringLiteral("Failure communicating with station") + NumberText::displayForm(m_station));
     return false;
@@ -150,11 +152,11 @@ bool StationProgrammer::connect()
 bool StationProgrammer::callStation()
 {
     const int32_t port = m_state.PortId;
-    m_state.PortResult = m_line.FlushReceiveBuffer(port);
-    m_state.PortResult = m_line.FlushTransmitBuffer(port);
-    m_state.PortResult = m_line.CdrvDelay(port, 2);
+    m_keep(m_line.FlushReceiveBuffer(port));
+    m_keep(m_line.FlushTransmitBuffer(port));
+    m_keep(m_line.CdrvDelay(port, 2));
     putByte(char(addressCode(m_station)));
-    m_state.PortResult = m_line.CdrvDelay(port, 1);
+    m_keep(m_line.CdrvDelay(port, 1));
     const QByteArray answer = m_waits.waitForBytes(4);
     return NumberText::numericValue(SingleByte::toText(answer.left(2))) == m_station;
 }
@@ -165,7 +167,7 @@ char StationProgrammer::requestClear()
 {
     if (!delay())
         return 0;
-    m_state.PortResult = m_line.FlushReceiveBuffer(m_state.PortId);
+    m_keep(m_line.FlushReceiveBuffer(m_state.PortId));
     for (char byte : {'A', 'P', 'G'}) {
         putByte(byte);
         if (!delay())
@@ -186,7 +188,7 @@ char StationProgrammer::requestClear()
 // cannot answer what it has not received; an ACK that comes sooner still counts.
 bool StationProgrammer::finalAcknowledgement()
 {
-    m_state.PortResult = m_line.FlushReceiveBuffer(m_state.PortId);
+    m_keep(m_line.FlushReceiveBuffer(m_state.PortId));
     if (m_waits.waitUntilSent(ACK) == ACK)
         return true;
     return !m_waits.aborted() && m_waits.waitForByte(ACK) == ACK;
@@ -194,8 +196,7 @@ bool StationProgrammer::finalAcknowledgement()
 
 void StationProgrammer::closingRule()
 {
-    if ((m_state.PortResult = m_line.IsPortAvailable(m_state.PortId)) == 0)
-        m_state.PortResult = m_line.UnInitializePort(m_state.PortId);
+    ::closePort(m_line, m_state.PortId, m_keep);
 }
 
 void StationProgrammer::fail(const QString &text)
@@ -212,7 +213,7 @@ bool StationProgrammer::delay()
 
 void StationProgrammer::putByte(char byte)
 {
-    m_state.PortResult = m_line.PutByte(m_state.PortId, uint8_t(byte));
+    m_keep(m_line.PutByte(m_state.PortId, uint8_t(byte)));
 }
 
 QString StationProgrammer::lineReason() const

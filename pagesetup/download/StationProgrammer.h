@@ -1,13 +1,14 @@
 #pragma once
 
 #include "ConfigFile.h"
+#include "KeptResult.h"
+#include "PagerConfig.h"
 
 #include <QByteArray>
 #include <functional>
 #include <memory>
 
 struct PagerConfig;
-struct SetupState;
 class SerialLine;
 class Waits;
 class SendView;
@@ -62,6 +63,7 @@ private:
 
     PagerConfig &m_config;
     SetupState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     Waits &m_waits;
     SendView &m_view;

@@ -79,8 +79,8 @@ QByteArray TimedWaits::waitForBytes(int k)
     while (waiting()) {
         processEvents(mayWait);
         mayWait = true;
-        if ((m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId)) >= k) {
-            m_state.PortResult = m_line.GetPacket(m_state.PortId, k, area.data());
+        if (m_keep(m_line.BytesInReceiveBuffer(m_state.PortId)) >= k) {
+            m_keep(m_line.GetPacket(m_state.PortId, k, area.data()));
             break;
         }
     }
@@ -130,9 +130,8 @@ char TimedWaits::waitUntilSent(char wanted)
 // would keep a wait's limit from ever being seen.
 void TimedWaits::readArrived(char wanted, char &last)
 {
-    m_state.PortResult = m_line.BytesInReceiveBuffer(m_state.PortId);
-    for (int32_t count = m_state.PortResult; count > 0 && last != wanted; --count)
-        m_state.PortResult = m_line.GetPacket(m_state.PortId, 1, &last);
+    for (int32_t count = m_keep(m_line.BytesInReceiveBuffer(m_state.PortId)); count > 0 && last != wanted; --count)
+        m_keep(m_line.GetPacket(m_state.PortId, 1, &last));
 }
 
 void TimedWaits::whilePausing(const std::function<void()> &work)

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "DeadlineWake.h"
+#include "KeptResult.h"
+#include "PagerConfig.h"
 #include "Waits.h"
 
 #include <QTimer>
 #include <chrono>
 #include <memory>
 
-struct SetupState;
 class SerialLine;
 class PortWatcher;
 
@@ -55,6 +56,7 @@ private:
     static void processEvents(bool mayWait);
 
     SetupState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     QTimer m_errtimer;
     // Alive for the port id, so bytes arriving wake the sleeping wait.

@@ -1,5 +1,6 @@
 #include "PagerConfig.h"
 
+#include "BaudTable.h"
 #include "NumberText.h"
 
 #include <algorithm>
@@ -114,12 +115,10 @@ void SetupState::SetStation(int16_t n)
 
 void SetBaudRate(PagerConfig &config, SetupState &state, int index)
 {
-    static const char *const rates[] = {"1200", "2400", "9600"};
-    static const int16_t codes[] = {4, 5, 7};
-    if (index < 0 || index > 2)
+    if (index < 0 || index >= int(BaudTable::Speeds.size()))
         return;
-    config.BaudRate = QString::fromLatin1(rates[index]);
-    state.BaudCode = codes[index];
+    config.BaudRate = BaudTable::rateText(index);
+    state.BaudCode = BaudTable::Speeds[index].code;
 }
 
 void SetPortNumber(PagerConfig &config, SetupState &state, int16_t n)

@@ -1,5 +1,6 @@
 #include "Pagefrm.h"
 
+#include "BaudTable.h"
 #include "FieldValidator.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
@@ -190,15 +191,11 @@ void Pagefrm::showPort(QStringList &problems)
 // that a send uses, so what is shown is what goes to the line.
 void Pagefrm::showBaudRate()
 {
-    static const char *const rates[] = {"1200", "2400", "9600"};
-    static const int16_t codes[] = {4, 5, 7};
-    for (int k = 0; k < 3; ++k) {
-        if (m_config.BaudRate == QLatin1String(rates[k])) {
-            m_ui.BaudOpt[k]->setChecked(true);
-            m_state.BaudCode = codes[k];
-            return;
-        }
-    }
+    const int k = BaudTable::indexOf(m_config.BaudRate);
+    if (k < 0)
+        return;
+    m_ui.BaudOpt[k]->setChecked(true);
+    m_state.BaudCode = BaudTable::Speeds[k].code;
 }
 
 void Pagefrm::showModeCode()
@@ -408,8 +405,8 @@ void Pagefrm::BaudOpt_Click(int k, bool ticked)
     if (!ticked)
         return;
     SetBaudRate(m_config, m_state, k);
-    if ((m_state.PortResult = m_line.IsPortAvailable(m_state.PortId)) == 0)
-        m_state.PortResult = m_line.SetPortCharacteristics(m_state.PortId, m_state.BaudCode, 0, 3, 0, 4);
+    if (m_keep(m_line.IsPortAvailable(m_state.PortId)) == 0)
+        m_keep(m_line.SetPortCharacteristics(m_state.PortId, m_state.BaudCode, 0, 3, 0, 4));
 }
 
 void Pagefrm::CmdHlp_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigFile.h"
+#include "KeptResult.h"
 #include "PagefrmUi.h"
 #include "PagerConfig.h"
 #include "SendView.h"
@@ -108,6 +109,7 @@ private:
 
     PagerConfig m_config;
     SetupState m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     std::unique_ptr<MessageBoxes> m_ownMessages;
     MessageBoxes *m_messages = nullptr;

@@ -1,5 +1,6 @@
 #include "PagefrmUi.h"
 
+#include "BaudTable.h"
 #include "StatusLine.h"
 #include "TabStop.h"
 #include "TwoRowTabWidget.h"
@@ -228,11 +229,10 @@ void PagefrmUi::setupCommunications(QWidget *page)
     Frame1 = tab.put(new QGroupBox(QStringLiteral("Baud Rate"), page), QStringLiteral("Frame1"), Face::Bold,
                      {48, 132, 257, 65});
     const Placer frame1(Frame1);
-    static const char *const rates[] = {"1200", "2400", "9600"};
     static const int lefts[] = {8, 96, 192};
     for (int k = 0; k < 3; ++k) {
         BaudOpt[k] = frame1.option(indexed("BaudOpt", k), QString(), 400, {lefts[k], 24, 17, 17});
-        BaudLabel[k] = frame1.label(QStringLiteral("Label%1").arg(k + 1), QString::fromLatin1(rates[k]),
+        BaudLabel[k] = frame1.label(QStringLiteral("Label%1").arg(k + 1), BaudTable::rateText(k),
                                     {lefts[k] + 16, 24, 41, 17});
         // The name only: a label related to an option button is read as its group's label,
         // so Orca would say the rate twice.

@@ -1,5 +1,6 @@
 #include "Logon.h"
 
+#include "ControlBytes.h"
 #include "LogonView.h"
 #include "LogonWaits.h"
 #include "NumberText.h"
@@ -13,12 +14,6 @@ Logon::Logon(TerminalState &state, SerialLine &line, LogonWaits &waits, LogonVie
     , m_waits(waits)
     , m_view(view)
 {
-}
-
-int32_t Logon::keep(int32_t result)
-{
-    m_state.PortResult = result;
-    return result;
 }
 
 bool Logon::answerMatches(const QByteArray &reply, int16_t stationNumber)
@@ -42,7 +37,7 @@ QString Logon::failureCaption(const TerminalState &state)
 void Logon::flush(bool receive)
 {
     const int32_t port = m_state.PortId;
-    const int32_t r = keep(receive ? m_line.FlushReceiveBuffer(port) : m_line.FlushTransmitBuffer(port));
+    const int32_t r = m_keep(receive ? m_line.FlushReceiveBuffer(port) : m_line.FlushTransmitBuffer(port));
     if (r != 0) {
         const QString text = receive ? QStringLiteral("COMM-DRV Rec buffer error")
                                      : QStringLiteral("COMM-DRV Xmit buffer error");
@@ -57,11 +52,11 @@ bool Logon::attempt()
     const int32_t port = m_state.PortId;
     flush(true);
     flush(false);
-    keep(m_line.PutByte(port, uint8_t(m_state.AddressCode)));
+    m_keep(m_line.PutByte(port, uint8_t(m_state.AddressCode)));
     QByteArray reply(ReplyLength, ' ');
     const bool complete = m_waits.waitUntil([&] { return m_line.BytesInReceiveBuffer(port) >= ReplyLength; });
     if (complete)
-        keep(m_line.GetPacket(port, ReplyLength, reply.data()));
+        m_keep(m_line.GetPacket(port, ReplyLength, reply.data()));
     return answerMatches(reply, m_state.StationNumber);
 }
 
@@ -70,13 +65,13 @@ bool Logon::openPanel()
     const int32_t port = m_state.PortId;
     if (!m_waits.ShortPause())
         return false;
-    keep(m_line.FlushReceiveBuffer(port));
+    m_keep(m_line.FlushReceiveBuffer(port));
     for (const char c : {'E', 'N', 'D'}) {
-        keep(m_line.PutByte(port, c));
+        m_keep(m_line.PutByte(port, c));
         if (!m_waits.ShortPause())
             return false;
     }
-    keep(m_line.PutByte(port, 13));
+    m_keep(m_line.PutByte(port, ControlBytes::CR));
     return true;
 }
 
@@ -94,7 +89,7 @@ void Logon::run()
             m_view.focusTermTxt();
             return;
         }
-        keep(m_line.PutByte(m_state.PortId, Nak));
+        m_keep(m_line.PutByte(m_state.PortId, ControlBytes::NAK));
         ++attempts;
         if (!m_waits.TimedWait(PauseAfterRefusal))
             return;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "KeptResult.h"
+#include "TerminalState.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 
-struct TerminalState;
 class SerialLine;
 class LogonWaits;
 class LogonView;
@@ -18,7 +20,6 @@ public:
     static constexpr int Attempts = 2;
     static constexpr int PauseAfterRefusal = 2500; // ms
     static constexpr int ReplyLength = 4;
-    static constexpr int Nak = 21;
 
     Logon(TerminalState &state, SerialLine &line, LogonWaits &waits, LogonView &view);
 
@@ -35,9 +36,9 @@ private:
     bool attempt();
     bool openPanel();
     void flush(bool receive);
-    int32_t keep(int32_t result);
 
     TerminalState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     LogonWaits &m_waits;
     LogonView &m_view;

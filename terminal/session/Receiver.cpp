@@ -47,8 +47,7 @@ void Receiver::drain()
     while (waiting > 0 && taken < MaxPerTurn) {
         const int count = std::min<int32_t>(waiting, ChunkSize);
         bytes.resize(count);
-        m_state.PortResult = m_line.GetPacket(port, count, bytes.data());
-        if (m_state.PortResult != 0)
+        if (m_keep(m_line.GetPacket(port, count, bytes.data())) != 0)
             return;
         m_exchange.take(bytes);
         taken += count;

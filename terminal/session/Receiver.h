@@ -1,11 +1,12 @@
 #pragma once
 
+#include "KeptResult.h"
 #include "TerminalExchange.h"
+#include "TerminalState.h"
 
 #include <QObject>
 #include <QTimer>
 
-struct TerminalState;
 class SerialLine;
 
 // The receive side of the terminal. Instead of polling the line it reads when the port
@@ -42,6 +43,7 @@ private:
     void stopQuietTimer() override;
 
     TerminalState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     TerminalExchange m_exchange;
     QTimer m_txttimer;

@@ -1,10 +1,11 @@
 #include "TerminalExchange.h"
 
+#include "ControlBytes.h"
 #include "SingleByte.h"
 #include "TerminalState.h"
 
 namespace {
-constexpr char Cr = 13;
+using ControlBytes::CR;
 }
 
 TerminalExchange::TerminalExchange(TerminalState &state, Output &output)
@@ -21,7 +22,7 @@ void TerminalExchange::take(QByteArrayView bytes)
     // Pieces that end within one batch reach the window together: they all ended now.
     QString shown;
     for (const char byte : bytes) {
-        if (byte == Cr) {
+        if (byte == CR) {
             m_state.PendingText += QStringLiteral("\r\n");
             shown += m_state.PendingText;
             m_state.PendingText.clear();
@@ -33,7 +34,7 @@ void TerminalExchange::take(QByteArrayView bytes)
             }
         }
     }
-    if (bytes.back() == Cr)
+    if (bytes.back() == CR)
         m_output.stopQuietTimer();
     else
         m_output.restartQuietTimer();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "KeptResult.h"
+#include "TerminalState.h"
+
 #include <cstdint>
 
-struct TerminalState;
 class SerialLine;
 class Messages;
 
@@ -31,14 +33,11 @@ public:
     // The closing rule: UnInitializePort only when IsPortAvailable reports the port open.
     void ClosePort();
 
-    // Baud code for a rate; 0 for a rate the library does not know.
-    static int16_t baudCodeFor(int rate);
-
 private:
-    int32_t keep(int32_t result);
     void report(const char *text, int32_t result, bool displayForm);
 
     TerminalState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     Messages &m_messages;
 };

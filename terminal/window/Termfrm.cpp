@@ -1,5 +1,6 @@
 #include "Termfrm.h"
 
+#include "BaudTable.h"
 #include "FrameAccessibility.h"
 #include "KeyBytes.h"
 #include "Logon.h"
@@ -121,12 +122,11 @@ void Termfrm::createOptions()
     connect(m_comGroup, &OptionGroup::chosen, this, [this](int id) { ComOpt_Click(int16_t(id)); });
 
     m_bdFrame = place(new QGroupBox(QStringLiteral("Baud Rate"), this), "BdFrame", 6360, 3720, 3135, 855);
-    const char *rates[] = {"1200", "2400", "9600"};
     for (int i = 0; i < 3; ++i) {
-        m_baudOpt[i] = place(new QRadioButton(QLatin1String(rates[i]), m_bdFrame),
+        m_baudOpt[i] = place(new QRadioButton(BaudTable::rateText(i), m_bdFrame),
                              QStringLiteral("BaudOpt(%1)").arg(i).toLatin1().constData(),
                              120 + 1080 * i, 360, 735, 255);
-        m_baudOpt[i]->setAccessibleName(QStringLiteral("%1 baud").arg(QLatin1String(rates[i])));
+        m_baudOpt[i]->setAccessibleName(QStringLiteral("%1 baud").arg(BaudTable::rateText(i)));
     }
     m_baudGroup = new OptionGroup(this);
     for (int i = 0; i < 3; ++i)
@@ -190,18 +190,15 @@ void Termfrm::Form_Load()
 {
     m_state.StationNumber = 1;
     m_state.AddressCode = 123;
-    if (const int16_t code = TerminalPort::baudCodeFor(m_state.BaudRate))
+    if (const int16_t code = BaudTable::codeFor(m_state.BaudRate))
         m_state.BaudCode = code;
     m_port.OpenPort();
     m_staTxt->setText(QStringLiteral("1"));
     // Selecting runs the option's handler.
     if (m_state.PortNumber == 1 || m_state.PortNumber == 2)
         m_comOpt[m_state.PortNumber - 1]->setChecked(true);
-    static constexpr int16_t rates[] = {1200, 2400, 9600};
-    for (int index = 0; index < 3; ++index) {
-        if (m_state.BaudRate == rates[index])
-            m_baudOpt[index]->setChecked(true);
-    }
+    if (const int index = BaudTable::indexOf(m_state.BaudRate); index >= 0)
+        m_baudOpt[index]->setChecked(true);
 }
 
 void Termfrm::start()
@@ -285,9 +282,8 @@ void Termfrm::closeEvent(QCloseEvent *event)
 
 void Termfrm::Form_KeyPress(char byte)
 {
-    m_state.PortResult = m_line.PutByte(m_state.PortId, uchar(byte));
-    if (m_state.PortResult != 0)
-        m_messages.show(QStringLiteral("COMM-DRV Output error ") + NumberText::plainForm(m_state.PortResult),
+    if (const int32_t r = m_keep(m_line.PutByte(m_state.PortId, uchar(byte))))
+        m_messages.show(QStringLiteral("COMM-DRV Output error ") + NumberText::plainForm(r),
                         QString::fromLocal8Bit(m_line.LastError()));
 }
 

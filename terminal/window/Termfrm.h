@@ -1,9 +1,11 @@
 #pragma once
 
 #include "ErrTimer.h"
+#include "KeptResult.h"
 #include "LogonView.h"
 #include "Receiver.h"
 #include "TerminalPort.h"
+#include "TerminalState.h"
 
 #include <QWidget>
 
@@ -14,7 +16,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
-struct TerminalState;
 class SerialLine;
 class Messages;
 class OptionGroup;
@@ -79,6 +80,7 @@ private:
     void StaTxt_Change(const QString &text);
 
     TerminalState &m_state;
+    KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
     Messages &m_messages;
     TerminalPort m_port;

@@ -7,6 +7,7 @@
 // The protocol classes are driven directly, on the real library and real timers: they are
 // all of the programs that touch the line, and the guest then needs no display or fonts.
 
+#include "BaudTable.h"
 #include "AddressCode.h"
 #include "ErrTimer.h"
 #include "ExampleConfigs.h"
@@ -425,7 +426,7 @@ private slots:
     {
         TerminalState state;
         state.BaudRate = 9600;
-        state.BaudCode = TerminalPort::baudCodeFor(9600);
+        state.BaudCode = BaudTable::codeFor(9600);
         state.StationNumber = 5;
         state.AddressCode = int16_t(addressCode(5));
         NoteMessages messages;
@@ -509,7 +510,7 @@ private slots:
         if (!usb())
             QSKIP("only an adapter can be pulled out");
         TerminalState state;
-        state.BaudCode = TerminalPort::baudCodeFor(1200);
+        state.BaudCode = BaudTable::codeFor(1200);
         state.WindowShown = true;
         NoteMessages messages;
         TerminalPort port(state, m_line, messages);

@@ -2,6 +2,7 @@
 // "config.dat" is damaged, empty or enormous: the program goes on without spinning, lets go
 // of the dead line, opens the port again when it is chosen, and never reads a huge file whole.
 
+#include "BaudTable.h"
 #include "ErrTimer.h"
 #include "FaultFixture.h"
 #include "Logon.h"
@@ -155,7 +156,7 @@ private slots:
         QVERIFY(applyFault(QStringLiteral("slow-reader=30"), settings, nullptr));
         QVERIFY(m_site->start(settings));
         m_state = TerminalState();
-        m_state.BaudCode = TerminalPort::baudCodeFor(9600);
+        m_state.BaudCode = BaudTable::codeFor(9600);
         TerminalPort(m_state, m_serial, m_messages).OpenPort();
         QCOMPARE(IsPortAvailable(0), 0);
         ErrTimer waits(m_state.TimerExpired, 300); // a shorter limit only keeps the silent case quick
