@@ -158,6 +158,8 @@ bool StationProgrammer::callStation()
     putByte(char(addressCode(m_station)));
     m_keep(m_line.CdrvDelay(port, 1));
     const QByteArray answer = m_waits.waitForBytes(4);
+    // The numeric value, where the terminal's log-on rounds to an integer: they part only on
+    // answers no station gives (".9"), and each program keeps its own rule.
     return NumberText::numericValue(SingleByte::toText(answer.left(2))) == m_station;
 }
 

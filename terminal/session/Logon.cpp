@@ -19,6 +19,8 @@ Logon::Logon(TerminalState &state, SerialLine &line, LogonWaits &waits, LogonVie
 bool Logon::answerMatches(const QByteArray &reply, int16_t stationNumber)
 {
     const QString firstTwo = SingleByte::toText(reply.left(2));
+    // Rounded to an integer, where the setup program compares the numeric value: they part
+    // only on answers no station gives (".9"), and each program keeps its own rule.
     return NumberText::integerValue(firstTwo).value_or(0) == stationNumber;
 }
 
