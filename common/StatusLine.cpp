@@ -1,5 +1,7 @@
 #include "StatusLine.h"
 
+#include "AccessibleFactory.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 
@@ -18,22 +20,19 @@ public:
     }
 };
 
-QAccessibleInterface *statusLineFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("StatusLine") && object && object->isWidgetType())
-        return new StatusLineAccessible(static_cast<StatusLine *>(object));
-    return nullptr;
-}
-
 } // namespace
 
 StatusLine::StatusLine(QWidget *parent) : QLabel(parent)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(statusLineFactory);
-        return true;
-    }();
-    (void)installed;
+    registerAccessible<StatusLine, StatusLineAccessible>();
+}
+
+void StatusLine::setOutcome(const QString &text, bool failure)
+{
+    QPalette ink = palette();
+    ink.setColor(QPalette::WindowText, failure ? failureInk() : window()->palette().color(QPalette::ButtonText));
+    setPalette(ink);
+    setText(text);
 }
 
 void StatusLine::announce()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 
 // A status line whose texts a screen reader speaks as they appear, once each, without the
@@ -15,4 +16,8 @@ public:
     // A screen reader speaks the current text now, if the line is shown and not blank. A
     // line that is hidden speaks its text when it is shown.
     void announce();
+
+    // An outcome's text: red for a failure, the window's button-text colour otherwise.
+    void setOutcome(const QString &text, bool failure);
+    static QColor failureInk() { return {255, 0, 0}; }
 };

@@ -2,10 +2,10 @@
 
 #include "BaudTable.h"
 #include "FieldValidator.h"
+#include "FrameAccessibility.h"
 #include "HelpWindow.h"
 #include "MessageBoxes.h"
 #include "NumberText.h"
-#include "PagefrmAccessibility.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "StatusLine.h"
@@ -54,7 +54,7 @@ Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
         messages = m_ownMessages.get();
     }
     m_messages = messages;
-    PagefrmAccessibility::install();
+    presentAsFrame(QString::fromLatin1(staticMetaObject.className()));
     m_ui.setupUi(this);
     m_waits = std::make_unique<TimedWaits>(m_state, m_line);
     m_programmer = std::make_unique<StationProgrammer>(m_config, m_state, m_line, *m_waits, *this);
@@ -492,12 +492,8 @@ void Pagefrm::showHelp(int topic)
 // is hidden when it is shown.
 void Pagefrm::setConnectinfo(const QString &text, Colour colour)
 {
-    QPalette palette = m_ui.Connectinfo->palette();
-    const QColor ink = colour == Colour::Failure ? QColor(255, 0, 0) : this->palette().color(QPalette::ButtonText);
-    palette.setColor(QPalette::WindowText, ink);
-    m_ui.Connectinfo->setPalette(palette);
     const bool changed = text != m_ui.Connectinfo->text();
-    m_ui.Connectinfo->setText(text);
+    m_ui.Connectinfo->setOutcome(text, colour == Colour::Failure);
     if (changed)
         m_ui.Connectinfo->announce();
 }

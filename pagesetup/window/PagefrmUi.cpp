@@ -2,7 +2,7 @@
 
 #include "BaudTable.h"
 #include "StatusLine.h"
-#include "TabStop.h"
+#include "OptionGroup.h"
 #include "TwoRowTabWidget.h"
 
 #include <QApplication>
@@ -145,17 +145,13 @@ void labelFor(QLabel *label, QWidget *control)
     control->setAccessibleName(label->text());
 }
 
-// Tab enters a group of options at its ticked one.
+// Tab enters a group of options at its ticked one; the window acts on each option's toggle.
 template <size_t N>
-void tabStopFollowsTick(const std::array<QRadioButton *, N> &options)
+void tabStopFollowsTick(const std::array<QRadioButton *, N> &options, QWidget *owner)
 {
-    const QList<QAbstractButton *> group(options.begin(), options.end());
-    for (QRadioButton *option : options) {
-        QObject::connect(option, &QRadioButton::toggled, option, [group, option](bool ticked) {
-            if (ticked)
-                makeTabStop(group, option);
-        });
-    }
+    auto *group = new OptionGroup(owner);
+    for (size_t k = 0; k < N; ++k)
+        group->addButton(options[k], int(k));
 }
 
 QString indexed(const char *name, int index)
@@ -199,7 +195,7 @@ void PagefrmUi::setupTop(QWidget *form)
     const Placer frame2(Frame2);
     VersOpt[0] = frame2.option(indexed("VersOpt", 0), QStringLiteral("1.0 X"), 200, {16, 24, 49, 17});
     VersOpt[1] = frame2.option(indexed("VersOpt", 1), QStringLiteral("1.1 X"), 200, {88, 24, 49, 17});
-    tabStopFollowsTick(VersOpt);
+    tabStopFollowsTick(VersOpt, form);
 
     CmdHlp = window.button(QStringLiteral("CmdHlp"), QStringLiteral("Help"), 0, {56, 80, 65, 25});
     SaveCmd = window.button(QStringLiteral("SaveCmd"), QStringLiteral("Save Data"), 800, {56, 144, 65, 25});
@@ -238,7 +234,7 @@ void PagefrmUi::setupCommunications(QWidget *page)
         // so Orca would say the rate twice.
         BaudOpt[k]->setAccessibleName(BaudLabel[k]->text());
     }
-    tabStopFollowsTick(BaudOpt);
+    tabStopFollowsTick(BaudOpt, page);
 }
 
 void PagefrmUi::setupPagerMode(QWidget *page)
@@ -258,7 +254,7 @@ void PagefrmUi::setupGeneralInfo(QWidget *page)
     NumInpTxt = tab.edit(QStringLiteral("NumInpTxt"), 300, {192, 68, 33, 25});
     NumInpNote = tab.label(QStringLiteral("NumInpNote"), QStringLiteral("At most 512"), {232, 76, 113, 17});
     QPalette red = NumInpNote->palette();
-    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    red.setColor(QPalette::WindowText, StatusLine::failureInk());
     NumInpNote->setPalette(red);
     NumInpNote->hide();
     Label5 = tab.label(QStringLiteral("Label5"), QStringLiteral("Time Before Recall in Min."), {24, 116, 185, 17});

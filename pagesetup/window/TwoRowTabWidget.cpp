@@ -1,5 +1,8 @@
 #include "TwoRowTabWidget.h"
 
+#include "AccessibleFactory.h"
+#include "TwoRowTabAccessible.h"
+
 #include <QAccessible>
 #include <QCursor>
 #include <QKeyEvent>
@@ -20,6 +23,7 @@ constexpr int PaneMargin = 2;
 TwoRowTabWidget::TwoRowTabWidget(QWidget *parent)
     : QWidget(parent), m_stack(new QStackedWidget(this))
 {
+    registerAccessible<TwoRowTabWidget, TwoRowTabAccessible>();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
     // The keys of every tab control, wherever the focus is within it: on the strip or on a

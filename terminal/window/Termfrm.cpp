@@ -310,12 +310,8 @@ void Termfrm::hideConnectinfo()
 
 void Termfrm::showConnectinfo(const QString &caption, bool failure)
 {
-    QPalette palette = m_connectinfo->palette();
-    palette.setColor(QPalette::WindowText,
-                     failure ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
-    m_connectinfo->setPalette(palette);
     const bool shownAlready = !m_connectinfo->isHidden();
-    m_connectinfo->setText(caption);
+    m_connectinfo->setOutcome(caption, failure);
     m_connectinfo->show();
     // Showing it speaks the caption; one shown already speaks a new caption.
     if (shownAlready)

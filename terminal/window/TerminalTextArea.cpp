@@ -1,5 +1,7 @@
 #include "TerminalTextArea.h"
 
+#include "AccessibleFactory.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMimeData>
@@ -151,13 +153,6 @@ private:
     }
 };
 
-QAccessibleInterface *terminalFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("TerminalTextArea") && object && object->isWidgetType())
-        return new TerminalAccessible(static_cast<TerminalTextArea *>(object));
-    return nullptr;
-}
-
 QAccessible::UpdateHandler previousHandler = nullptr;
 bool sendingOwn = false;
 
@@ -219,8 +214,8 @@ void sendOwn(QAccessibleEvent &event)
 
 TerminalTextArea::TerminalTextArea(QWidget *parent) : QPlainTextEdit(parent), m_text(*this)
 {
+    registerAccessible<TerminalTextArea, TerminalAccessible>();
     static const bool installed = [] {
-        QAccessible::installFactory(terminalFactory);
         previousHandler = QAccessible::installUpdateHandler(filterTerminalEvents);
         return true;
     }();
