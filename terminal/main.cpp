@@ -1,4 +1,4 @@
-#include "MessageBoxes.h"
+#include "ModalMessages.h"
 #include "PortWatcher.h"
 #include "SerialLine.h"
 #include "SiteFile.h"
@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
         qWarning("%s %s; the rest keeps its defaults", qPrintable(site.path), qPrintable(site.problem));
 
     CommDrvLine line;
-    MessageBoxes messages;
+    ModalMessages messages(QStringLiteral("Velgrin Terminal Program"), QMessageBox::Warning);
     PortWatcher watcher(state.PortId);
     Termfrm window(state, line, messages);
     QObject::connect(&watcher, &PortWatcher::activity, &window, &Termfrm::portActivity);

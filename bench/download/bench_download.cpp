@@ -24,7 +24,7 @@
 #include "DownloadStream.h"
 #include "ExampleConfigs.h"
 #include "ForwardingWaits.h"
-#include "MessageBoxes.h"
+#include "Messages.h"
 #include "Pagefrm.h"
 #include "SendView.h"
 #include "SerialLine.h"
@@ -146,7 +146,7 @@ private:
     SendView &m_view;
 };
 
-class PrintedMessages : public MessageBoxes
+class PrintedMessages : public Messages
 {
 public:
     void show(const QString &text, const QString &detail) override

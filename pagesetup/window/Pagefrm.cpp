@@ -4,7 +4,7 @@
 #include "FieldValidator.h"
 #include "FrameAccessibility.h"
 #include "HelpWindow.h"
-#include "MessageBoxes.h"
+#include "ModalMessages.h"
 #include "NumberText.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
@@ -46,11 +46,11 @@ int within(double value, int low, int high)
 
 } // namespace
 
-Pagefrm::Pagefrm(SerialLine &line, MessageBoxes *messages, QWidget *parent)
+Pagefrm::Pagefrm(SerialLine &line, Messages *messages, QWidget *parent)
     : QWidget(parent), m_line(line)
 {
     if (!messages) {
-        m_ownMessages = std::make_unique<ModalMessageBoxes>(this);
+        m_ownMessages = std::make_unique<ModalMessages>(QStringLiteral("Tarnwick"), QMessageBox::NoIcon, this);
         messages = m_ownMessages.get();
     }
     m_messages = messages;

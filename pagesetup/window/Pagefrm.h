@@ -12,7 +12,7 @@
 #include <memory>
 
 class HelpWindow;
-class MessageBoxes;
+class Messages;
 class QLineEdit;
 class SerialLine;
 class StationProgrammer;
@@ -27,7 +27,7 @@ class Pagefrm : public QWidget, public SendView
     Q_OBJECT
 public:
     // Without `messages` the window shows modal message boxes.
-    explicit Pagefrm(SerialLine &line, MessageBoxes *messages = nullptr, QWidget *parent = nullptr);
+    explicit Pagefrm(SerialLine &line, Messages *messages = nullptr, QWidget *parent = nullptr);
     ~Pagefrm() override;
 
     static QString caption();
@@ -111,8 +111,8 @@ private:
     SetupState m_state;
     KeptResult m_keep{m_state.PortResult};
     SerialLine &m_line;
-    std::unique_ptr<MessageBoxes> m_ownMessages;
-    MessageBoxes *m_messages = nullptr;
+    std::unique_ptr<Messages> m_ownMessages;
+    Messages *m_messages = nullptr;
     PagefrmUi m_ui;
     std::unique_ptr<TimedWaits> m_waits;
     std::unique_ptr<StationProgrammer> m_programmer;

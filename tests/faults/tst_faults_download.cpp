@@ -4,7 +4,7 @@
 // the port is closed and the station file stays as saved.
 
 #include "FaultFixture.h"
-#include "MessageBoxes.h"
+#include "Messages.h"
 #include "WindowFixture.h"
 #include "Pagefrm.h"
 #include "SerialLine.h"

@@ -5,7 +5,7 @@
 
 #include "ConfigFile.h"
 #include "FaultFixture.h"
-#include "MessageBoxes.h"
+#include "Messages.h"
 #include "WindowFixture.h"
 #include "Pagefrm.h"
 #include "SerialLine.h"

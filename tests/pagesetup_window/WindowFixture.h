@@ -3,7 +3,7 @@
 // What the setup window's tests share: a serial line that only records, message boxes
 // that only record, and a working directory of the test's own.
 
-#include "MessageBoxes.h"
+#include "Messages.h"
 #include "SerialLine.h"
 #include "WorkingDirectory.h"
 
@@ -48,7 +48,7 @@ private:
     }
 };
 
-class RecordedMessages : public MessageBoxes
+class RecordedMessages : public Messages
 {
 public:
     QStringList texts;
