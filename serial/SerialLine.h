@@ -9,8 +9,10 @@ class SerialLine
 public:
     virtual ~SerialLine() = default;
     virtual int32_t IsPortAvailable(int32_t port) = 0;
-    virtual int32_t InitializePort(int32_t port, int32_t index, int32_t a, int32_t b, int32_t c,
-                                   int32_t d, int32_t rxSize, int32_t txSize, int32_t e) = 0;
+    // reserved1..5 as in commdrv.h: the callers' fixed values, ignored on Linux.
+    virtual int32_t InitializePort(int32_t port, int32_t index, int32_t reserved1, int32_t reserved2,
+                                   int32_t reserved3, int32_t reserved4, int32_t rxSize, int32_t txSize,
+                                   int32_t reserved5) = 0;
     virtual int32_t SetPortCharacteristics(int32_t port, int32_t baudCode, int32_t parity,
                                            int32_t dataBits, int32_t stopBits, int32_t flow) = 0;
     virtual int32_t SetBaud(int32_t port, int32_t baudCode) = 0;
@@ -33,10 +35,10 @@ class CommDrvLine : public SerialLine
 {
 public:
     int32_t IsPortAvailable(int32_t port) override { return ::IsPortAvailable(port); }
-    int32_t InitializePort(int32_t port, int32_t index, int32_t a, int32_t b, int32_t c, int32_t d,
-                           int32_t rxSize, int32_t txSize, int32_t e) override
+    int32_t InitializePort(int32_t port, int32_t index, int32_t reserved1, int32_t reserved2, int32_t reserved3,
+                           int32_t reserved4, int32_t rxSize, int32_t txSize, int32_t reserved5) override
     {
-        return ::InitializePort(port, index, a, b, c, d, rxSize, txSize, e);
+        return ::InitializePort(port, index, reserved1, reserved2, reserved3, reserved4, rxSize, txSize, reserved5);
     }
     int32_t SetPortCharacteristics(int32_t port, int32_t baudCode, int32_t parity, int32_t dataBits,
                                    int32_t stopBits, int32_t flow) override

@@ -21,8 +21,11 @@ enum CdrvResult : int32_t {
 };
 
 int32_t IsPortAvailable(int32_t port);
-int32_t InitializePort(int32_t port, int32_t index, int32_t a, int32_t b, int32_t c, int32_t d,
-                       int32_t rxSize, int32_t txSize, int32_t e);
+// The callers pass fixed values (0, 0, 9, 0 and 0) in the four places after the index and
+// the last: settings of the hardware the interface was first made for, which a Linux device
+// needs none of, so they are accepted and ignored, as is txSize (the driver has its own queue).
+int32_t InitializePort(int32_t port, int32_t index, int32_t reserved1, int32_t reserved2, int32_t reserved3,
+                       int32_t reserved4, int32_t rxSize, int32_t txSize, int32_t reserved5);
 int32_t SetPortCharacteristics(int32_t port, int32_t baudCode, int32_t parity, int32_t dataBits,
                                int32_t stopBits, int32_t flow);
 int32_t SetBaud(int32_t port, int32_t baudCode);

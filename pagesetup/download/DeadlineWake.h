@@ -6,9 +6,9 @@
 
 // Wakes the sleeping event loop of its thread at a moment of the steady clock, to the
 // microsecond. Qt's timers count whole milliseconds and the event loop's sleep adds up to
-// one more, which made every pause 0.1 to 0.6 ms long; a kernel timer on the absolute
+// one more, which would make every pause 0.1 to 0.6 ms long; a kernel timer on the absolute
 // moment, watched by the event loop like a port, does not. Without a kernel timer it does
-// nothing and the caller's millisecond timer bounds the sleep as before.
+// nothing, and the caller's millisecond timer alone bounds the sleep.
 class DeadlineWake
 {
 public:

@@ -12,8 +12,9 @@
 class SerialLine;
 class PortWatcher;
 
-// The waits on the window's thread: errtimer bounds every wait and its tick only sets
-// TimerExpired. While waiting, the window's events keep being processed (so it repaints,
+// The waits on the window's thread: errtimer bounds the pauses and the limited waits (not
+// the wait for the line to carry what was written, which the line's own clock bounds), and
+// its tick only sets TimerExpired. While waiting, the window's events keep being processed (so it repaints,
 // its other handlers run and nested waits work), but the thread sleeps in between: the
 // timer's tick, bytes arriving on the port or any other event wake it.
 // A pause ends on the steady clock at its nominal length, which counts as errtimer's tick
