@@ -6,8 +6,8 @@
 #include "ConfigFile.h"
 #include "FaultFixture.h"
 #include "MessageBoxes.h"
-#include "WindowFixture.h"
 #include "Pagefrm.h"
+#include "RecordingMessageBoxes.h"
 #include "SerialLine.h"
 #include "StationSim.h"
 #include "SimulatedSite.h"
@@ -39,7 +39,7 @@ class TestFileFaults : public QObject
 
     std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
-    RecordedMessages m_messages;
+    RecordingMessageBoxes m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     const PagefrmUi &ui() const { return m_window->ui(); }
@@ -54,7 +54,7 @@ class TestFileFaults : public QObject
 private slots:
     void init()
     {
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessageBoxes();
         m_site = std::make_unique<SimulatedSite>();
         QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
     }
@@ -97,7 +97,7 @@ private slots:
         // A folder in the file's place loads as no file: the defaults, without a message.
         QVERIFY(m_messages.texts.isEmpty());
         QCOMPARE(ui().AltTxt->text(), QLatin1String(fault == Fault::DirectoryInPlace ? " " : "4242"));
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessageBoxes();
         ui().ManTxt->setText(QStringLiteral("9999"));
 
         {
