@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SentByte.h"
 #include "SerialLine.h"
 #include "VirtualClock.h"
 
@@ -11,12 +12,6 @@
 #include <functional>
 #include <memory>
 
-struct SentByte
-{
-    qint64 ns = 0;
-    uint8_t byte = 0;
-};
-
 // Printable bytes as they are, others (and the trace's own brackets) as <0D>.
 QString readable(const QByteArray &bytes);
 
@@ -27,7 +22,8 @@ QString readable(const QByteArray &bytes);
 // Results are those a healthy line gives unless queued or set for an operation: the port
 // opens, IsPortAvailable follows the opening and closing, bytes cannot be put or the speed
 // set on a closed port, and a read of more bytes than are waiting is refused.
-// BytesInReceiveBuffer is asked in every wait loop and is not recorded.
+// Not recorded: BytesInReceiveBuffer, asked in every wait loop, and LastError, which is
+// no port operation.
 class ScriptedLine : public SerialLine
 {
 public:
@@ -61,7 +57,7 @@ public:
     qint64 byteNs = 0;
     // When the last byte put will have crossed the wire.
     qint64 idleAtNs = 0;
-    int32_t timeLeftAtClose = -1;
+    int32_t timeLeftAtClose = -1; // microseconds still queued at the close
 
     // What happened.
     QList<Call> calls;
