@@ -6,8 +6,9 @@
 // the outcome is shown, and leave the port closed.
 
 #include "ExampleConfigs.h"
+#include "RecordingSendView.h"
 #include "StationProgrammer.h"
-#include "VirtualLine.h"
+#include "VirtualSetupWaits.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -327,13 +328,13 @@ private:
 };
 
 // The view, noting how much had been put on the line when Connectinfo last changed.
-class OutcomeView : public RecordingView
+class OutcomeView : public RecordingSendView
 {
 public:
     explicit OutcomeView(const ScriptedLine &line) : m_line(line) {}
     void setConnectinfo(const QString &text, Colour colour) override
     {
-        RecordingView::setConnectinfo(text, colour);
+        RecordingSendView::setConnectinfo(text, colour);
         sentAtLastChange = m_line.sent.size();
     }
     qsizetype sentAtLastChange = 0;
@@ -351,16 +352,16 @@ PagerConfig exampleConfig(const Script &s)
 
 // The real programmer on the scripted line; the station answers what it hears before the
 // stream, which the model says where it begins.
-struct SendRun
+struct ScriptedSend
 {
-    SendRun(const Script &s, qsizetype handshakeLength)
+    ScriptedSend(const Script &s, qsizetype handshakeLength)
         : script(s), ear(s), handshakeBytes(handshakeLength), config(exampleConfig(s))
     {
         state.SetStation(int16_t(s.station));
         line.open = s.openAlready;
         line.closedAvailability = s.availability;
-        line.initResult = s.init;
-        line.characteristicsResult = s.characteristics;
+        line.setResult(QStringLiteral("InitializePort"), s.init);
+        line.setResult(QStringLiteral("SetPortCharacteristics"), s.characteristics);
         line.byteNs = s.byteNs;
         line.onPut = [this](uint8_t byte) { heard(char(byte)); };
         waits.onSentWait = [this] {
@@ -392,7 +393,7 @@ struct SendRun
     ScriptedLine line{clock};
     SetupState state;
     PagerConfig config;
-    VirtualWaits waits{clock, line, state};
+    VirtualSetupWaits waits{line, state};
     OutcomeView view{line};
     StationProgrammer programmer{config, state, line, waits, view};
 };
@@ -403,19 +404,22 @@ bool sameBytes(const QList<SentByte> &a, const QList<SentByte> &b)
                       [](const SentByte &x, const SentByte &y) { return x.ns == y.ns && x.byte == y.byte; });
 }
 
-void checkOpening(const SendRun &run, const ProtocolModel &model)
+void checkOpening(const ScriptedSend &run, const ProtocolModel &model)
 {
-    const QStringList &calls = run.line.calls;
+    const QStringList calls = run.line.portCalls();
+    const auto isCall = [](const QString &call, const QString &name) { return call.section(u'(', 0, 0) == name; };
     check(!run.line.open, "port left open");
     if (model.portOpen())
-        check(calls.size() >= 2 && calls.last() == QStringLiteral("UnInitializePort")
-                  && calls[calls.size() - 2] == QStringLiteral("IsPortAvailable"),
+        check(calls.size() >= 2 && isCall(calls.last(), QStringLiteral("UnInitializePort"))
+                  && isCall(calls[calls.size() - 2], QStringLiteral("IsPortAvailable")),
               "port not closed by the closing rule");
     else
-        check(!calls.isEmpty() && calls.last() == QStringLiteral("IsPortAvailable")
-                  && !calls.contains(QStringLiteral("UnInitializePort")),
+        check(!calls.isEmpty() && isCall(calls.last(), QStringLiteral("IsPortAvailable"))
+                  && run.line.callsOf(QStringLiteral("UnInitializePort")).isEmpty(),
               "closing rule closed a port that was not open");
-    const QStringList expected = model.message().isEmpty() ? QStringList() : QStringList{model.message()};
+    // The library's reason goes under the message.
+    const QString reason = QString::fromLatin1(run.line.lastError);
+    const QStringList expected = model.message().isEmpty() ? QStringList() : QStringList{model.message() + u'|' + reason};
     check(run.view.messages == expected, "message boxes differ from the model");
 }
 
@@ -424,7 +428,7 @@ QString displayForm(int n)
     return QLatin1Char(' ') + QString::number(n);
 }
 
-void checkShown(const SendRun &run, Outcome outcome, bool connected)
+void checkShown(const ScriptedSend &run, Outcome outcome, bool connected)
 {
     const OutcomeView &view = run.view;
     const QString established = QStringLiteral("Connectinfo Connection established with pager station") + displayForm(run.script.station);
@@ -464,7 +468,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Script script = decode(data, size);
     const ProtocolModel model(script);
     const QList<SentByte> &handshake = model.handshake();
-    SendRun run(script, handshake.size());
+    ScriptedSend run(script, handshake.size());
     const Outcome outcome = run.programmer.sendData();
 
     const QList<SentByte> &sent = run.line.sent;

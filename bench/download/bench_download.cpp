@@ -26,13 +26,14 @@
 #include "ForwardingWaits.h"
 #include "Messages.h"
 #include "Pagefrm.h"
+#include "RecordingSendView.h"
 #include "SendView.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "StationSim.h"
 #include "StationSimThread.h"
 #include "TimedWaits.h"
-#include "VirtualLine.h"
+#include "VirtualSetupWaits.h"
 #include "commdrv.h"
 
 #include <QAccessible>
@@ -223,8 +224,8 @@ Floors floors(PagerConfig config, int baud)
     line.open = true;
     line.byteNs = 10'000'000'000LL / baud;
     SetupState state;
-    VirtualWaits waits(clock, line, state);
-    RecordingView view;
+    VirtualSetupWaits waits(line, state);
+    RecordingSendView view;
     DownloadStream(state, line, waits, view).send(config, config.CountGroupPagers(), DownloadStream::WideAreaTotal(config));
     return {double(clock.now()) / 1e9, double(line.idleAtNs) / 1e9};
 }

@@ -15,6 +15,7 @@
 #include "LogonView.h"
 #include "PortWatcher.h"
 #include "Receiver.h"
+#include "RecordingSendView.h"
 #include "Messages.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
@@ -22,7 +23,6 @@
 #include "TerminalState.h"
 #include "TimedWaits.h"
 #include "TimingWaits.h"
-#include "VirtualLine.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -143,13 +143,13 @@ public:
 };
 
 // Calls `hook` on every progress text of the stream.
-class HookedView : public RecordingView
+class HookedView : public RecordingSendView
 {
 public:
     std::function<void()> hook;
     void setSendinfo(const QString &text) override
     {
-        RecordingView::setSendinfo(text);
+        RecordingSendView::setSendinfo(text);
         if (hook && text != QLatin1String("Waiting for pager to clear its memory"))
             hook();
     }

@@ -5,8 +5,8 @@
 
 #include "FaultFixture.h"
 #include "Messages.h"
-#include "WindowFixture.h"
 #include "Pagefrm.h"
+#include "RecordingMessages.h"
 #include "SerialLine.h"
 #include "StationSim.h"
 #include "SimulatedSite.h"
@@ -68,7 +68,7 @@ class TestDownloadFaults : public QObject
 
     std::unique_ptr<SimulatedSite> m_site;
     NeverQuietLine m_serial;
-    RecordedMessages m_messages;
+    RecordingMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     const PagefrmUi &ui() const { return m_window->ui(); }
@@ -104,7 +104,7 @@ class TestDownloadFaults : public QObject
 private slots:
     void init()
     {
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessages();
         m_site = std::make_unique<SimulatedSite>();
     }
 

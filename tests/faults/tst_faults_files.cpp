@@ -6,8 +6,8 @@
 #include "ConfigFile.h"
 #include "FaultFixture.h"
 #include "Messages.h"
-#include "WindowFixture.h"
 #include "Pagefrm.h"
+#include "RecordingMessages.h"
 #include "SerialLine.h"
 #include "StationSim.h"
 #include "SimulatedSite.h"
@@ -39,7 +39,7 @@ class TestFileFaults : public QObject
 
     std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
-    RecordedMessages m_messages;
+    RecordingMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     const PagefrmUi &ui() const { return m_window->ui(); }
@@ -54,7 +54,7 @@ class TestFileFaults : public QObject
 private slots:
     void init()
     {
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessages();
         m_site = std::make_unique<SimulatedSite>();
         QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
     }
@@ -97,7 +97,7 @@ private slots:
         // A folder in the file's place loads as no file: the defaults, without a message.
         QVERIFY(m_messages.texts.isEmpty());
         QCOMPARE(ui().AltTxt->text(), QLatin1String(fault == Fault::DirectoryInPlace ? " " : "4242"));
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessages();
         ui().ManTxt->setText(QStringLiteral("9999"));
 
         {
@@ -113,15 +113,15 @@ private slots:
             }
 
             ui().SaveCmd->click();
-            qInfo("%s / %s", qPrintable(m_messages.texts.value(0)), qPrintable(m_messages.details.value(0)));
+            qInfo("%s / %s", qPrintable(m_messages.texts.value(0)), qPrintable(m_messages.reasons.value(0)));
             QCOMPARE(m_messages.texts, QStringList{QStringLiteral("Could not save pagcfg01.dat.")});
-            QVERIFY2(m_messages.details.value(0).startsWith(FileName) && m_messages.details.value(0).contains(reason),
-                     qPrintable(m_messages.details.value(0)));
+            QVERIFY2(m_messages.reasons.value(0).startsWith(FileName) && m_messages.reasons.value(0).contains(reason),
+                     qPrintable(m_messages.reasons.value(0)));
 
             ui().CmdSend->click();
             QCOMPARE(m_messages.texts.size(), 2);
             QCOMPARE(m_messages.texts.at(1), QStringLiteral("Configuration not saved; nothing was sent"));
-            QCOMPARE(m_messages.details.at(1), m_messages.details.at(0));
+            QCOMPARE(m_messages.reasons.at(1), m_messages.reasons.at(0));
         }
         QVERIFY(ui().Connectinfo->isHidden());
         QCOMPARE(CdrvReceiveDescriptor(0), -1);
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_messages.texts.size(), 1);
         QCOMPARE(m_messages.texts.at(0), QStringLiteral("Not everything in pagcfg01.dat could be used as it stood."));
-        QVERIFY2(m_messages.details.at(0).contains(problem), qPrintable(m_messages.details.at(0)));
+        QVERIFY2(m_messages.reasons.at(0).contains(problem), qPrintable(m_messages.reasons.at(0)));
         QVERIFY(m_window->config().inputCountN() <= PagerConfig::MaxInputs);
         QVERIFY(ui().InputSpin->maximum() <= PagerConfig::MaxInputs);
         QCOMPARE(QFileInfo(FileName).size(), size);

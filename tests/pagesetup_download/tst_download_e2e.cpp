@@ -5,13 +5,13 @@
 #include "AddressCode.h"
 #include "DownloadStream.h"
 #include "ExampleConfigs.h"
+#include "RecordingSendView.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "StationSim.h"
 #include "SimulatedSite.h"
 #include "TimedWaits.h"
 #include "TimingWaits.h"
-#include "VirtualLine.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +43,7 @@ class TestDownloadEndToEnd : public QObject
     CommDrvLine m_serial;
     PagerConfig m_config;
     SetupState m_state;
-    RecordingView m_view;
+    RecordingSendView m_view;
     QList<TimingWaits::Pause> m_pauses;
 
     bool startLine(const SimSettings &settings = {}) { return m_site->start(settings); }
@@ -78,7 +78,7 @@ private slots:
     void cleanup()
     {
         m_site.reset();
-        m_view = RecordingView();
+        m_view = RecordingSendView();
     }
 
     // Twelve inputs with groups and dial strings, at 9600 baud, NAKs before the clear's

@@ -3,8 +3,9 @@
 
 #include "DownloadStream.h"
 #include "ExampleConfigs.h"
+#include "RecordingSendView.h"
 #include "StreamDecoder.h"
-#include "VirtualLine.h"
+#include "VirtualSetupWaits.h"
 
 #include <QTest>
 
@@ -22,8 +23,8 @@ struct StreamRun
     VirtualClock clock;
     ScriptedLine line{clock};
     SetupState state;
-    VirtualWaits waits{clock, line, state};
-    RecordingView view;
+    VirtualSetupWaits waits{line, state};
+    RecordingSendView view;
 
     explicit StreamRun(PagerConfig config, int abortAtMs = -1)
     {

@@ -3,12 +3,12 @@
 // Exit during a send.
 
 #include "ExampleConfigs.h"
+#include "RecordingSendView.h"
+#include "ScriptedStation.h"
 #include "StationProgrammer.h"
-#include "VirtualLine.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,8 +29,8 @@ struct SendRun
     ScriptedLine line{clock};
     SetupState state;
     PagerConfig config = ExampleConfigs::savedDefaults();
-    VirtualWaits waits{clock, line, state};
-    RecordingView view;
+    VirtualSetupWaits waits{line, state};
+    RecordingSendView view;
     ScriptedStation station;
     StationProgrammer programmer{config, state, line, waits, view};
     QStringList saved;
@@ -77,14 +77,14 @@ private slots:
         SendRun run;
         QCOMPARE(run.programmer.sendData(), Outcome::Sent);
         QCOMPARE(run.saved, QStringList{QStringLiteral("pagcfg05.dat")});
-        QCOMPARE(run.line.calls, (QStringList{
-            QStringLiteral("IsPortAvailable"),
-            QStringLiteral("InitializePort 2 0 0 9 0 1280 512 0"),
-            QStringLiteral("SetPortCharacteristics 4 0 3 0 4"),
-            QStringLiteral("CdrvSetTimerResolution"),
-            QStringLiteral("RtsOn"),
-            QStringLiteral("IsPortAvailable"),
-            QStringLiteral("UnInitializePort"),
+        QCOMPARE(run.line.portCalls(), (QStringList{
+            QStringLiteral("IsPortAvailable(0)"),
+            QStringLiteral("InitializePort(0,2,0,0,9,0,1280,512,0)"),
+            QStringLiteral("SetPortCharacteristics(0,4,0,3,0,4)"),
+            QStringLiteral("CdrvSetTimerResolution(0,0)"),
+            QStringLiteral("RtsOn(0)"),
+            QStringLiteral("IsPortAvailable(0)"),
+            QStringLiteral("UnInitializePort(0)"),
         }));
         QVERIFY(!run.line.open);
         QCOMPARE(run.handshake(), QStringLiteral("<5B>APG<0D>"));
@@ -292,14 +292,14 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, closes);
         SendRun run;
-        run.line.initResult = init;
-        run.line.characteristicsResult = characteristics;
+        run.line.setResult(QStringLiteral("InitializePort"), init);
+        run.line.setResult(QStringLiteral("SetPortCharacteristics"), characteristics);
         QCOMPARE(run.programmer.sendData(), Outcome::OpenFailed);
         QCOMPARE(run.view.messages, QStringList{message + QStringLiteral("|/dev/ttyUSB0: no such device")});
         QCOMPARE(run.view.log.filter(QStringLiteral("Connectinfo")), QStringList{QStringLiteral("Connectinfo hidden")});
         QVERIFY(run.line.sent.isEmpty());
         QVERIFY(!run.line.open);
-        QCOMPARE(run.line.calls.contains(QStringLiteral("UnInitializePort")), closes);
+        QCOMPARE(!run.line.callsOf(QStringLiteral("UnInitializePort")).isEmpty(), closes);
         QCOMPARE(run.saved.size(), 1);
         QCOMPARE(run.state.PortResult, int32_t(closes ? 0 : 1));
     }
@@ -310,7 +310,7 @@ private slots:
         SendRun run;
         run.line.open = true;
         QCOMPARE(run.programmer.sendData(), Outcome::Sent);
-        QVERIFY(run.line.calls.filter(QRegularExpression(QStringLiteral("^InitializePort"))).isEmpty());
+        QVERIFY(run.line.callsOf(QStringLiteral("InitializePort")).isEmpty());
         QVERIFY(!run.line.open);
     }
 
@@ -320,7 +320,7 @@ private slots:
         QCOMPARE(run.programmer.sendData(), Outcome::Sent);
         QCOMPARE(run.programmer.sendData(), Outcome::Sent);
         QCOMPARE(run.line.opens, 2);
-        QCOMPARE(run.line.calls.count(QStringLiteral("UnInitializePort")), 2);
+        QCOMPARE(run.line.callsOf(QStringLiteral("UnInitializePort")).size(), 2);
         QVERIFY(!run.line.open);
     }
 
@@ -392,12 +392,12 @@ private slots:
         QStringList logAtExit;
         run.clock.at(atMs * Ms, [&] {
             run.programmer.closePort();
-            closesAtExit = int(run.line.calls.count(QStringLiteral("UnInitializePort")));
+            closesAtExit = int(run.line.callsOf(QStringLiteral("UnInitializePort")).size());
             logAtExit = run.view.log;
         });
         QCOMPARE(run.programmer.sendData(), Outcome::Aborted);
         QCOMPARE(closesAtExit, 1);
-        QCOMPARE(run.line.calls.count(QStringLiteral("UnInitializePort")), 1);
+        QCOMPARE(run.line.callsOf(QStringLiteral("UnInitializePort")).size(), 1);
         QVERIFY(!run.line.open);
         QVERIFY(run.line.sent.last().ns <= atMs * Ms);
         QCOMPARE(run.view.log, logAtExit);
@@ -409,7 +409,7 @@ private slots:
     {
         SendRun run;
         run.programmer.closePort();
-        QCOMPARE(run.line.calls, QStringList{QStringLiteral("IsPortAvailable")});
+        QCOMPARE(run.line.portCalls(), QStringList{QStringLiteral("IsPortAvailable(0)")});
         run.line.open = true;
         run.programmer.closePort();
         QVERIFY(!run.line.open);
@@ -425,7 +425,7 @@ private slots:
         SendRun run;
         run.programmer.setSaver(&ConfigFile::save);
         run.state.ConfigFileName = dir.filePath(QStringLiteral("pagcfg05.dat"));
-        run.line.initResult = 7;
+        run.line.setResult(QStringLiteral("InitializePort"), 7);
         QCOMPARE(run.programmer.sendData(), Outcome::OpenFailed);
         QVERIFY(QFile::exists(run.state.ConfigFileName));
 

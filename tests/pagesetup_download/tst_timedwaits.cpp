@@ -1,8 +1,9 @@
 // The waits on the real timer and event loop: never early, the window's events keep
 // running, bytes already waiting are taken at once, and an abort ends everything.
 
+#include "PagerConfig.h"
+#include "ScriptedLine.h"
 #include "TimedWaits.h"
-#include "VirtualLine.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDeadlineTimer>
@@ -23,8 +24,7 @@ struct BusyLine : ScriptedLine
 
 struct Fixture
 {
-    VirtualClock unused;
-    BusyLine line{unused};
+    BusyLine line;
     SetupState state;
     TimedWaits waits{state, line};
 

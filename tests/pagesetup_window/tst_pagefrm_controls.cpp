@@ -3,8 +3,10 @@
 
 #include "HelpWindow.h"
 #include "Pagefrm.h"
+#include "RecordingMessages.h"
+#include "ScriptedLine.h"
 #include "TwoRowTabWidget.h"
-#include "WindowFixture.h"
+#include "WorkingDirectory.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -22,8 +24,8 @@ class TestPagefrmControls : public QObject
     Q_OBJECT
 
     std::unique_ptr<WorkingDirectory> m_dir;
-    RecordingLine m_line;
-    RecordedMessages m_messages;
+    ScriptedLine m_line = ScriptedLine::withoutDevice();
+    RecordingMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     QWidget *control(const QString &name) const { return m_window->findChild<QWidget *>(name); }

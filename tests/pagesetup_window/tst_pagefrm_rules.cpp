@@ -2,8 +2,10 @@
 
 #include "NumberText.h"
 #include "Pagefrm.h"
+#include "RecordingMessages.h"
+#include "ScriptedLine.h"
 #include "TwoRowTabWidget.h"
-#include "WindowFixture.h"
+#include "WorkingDirectory.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -97,8 +99,8 @@ class TestPagefrmRules : public QObject
     Q_OBJECT
 
     std::unique_ptr<WorkingDirectory> m_dir;
-    RecordingLine m_line;
-    RecordedMessages m_messages;
+    ScriptedLine m_line = ScriptedLine::withoutDevice();
+    RecordingMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     Pagefrm &open()
@@ -119,8 +121,8 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<WorkingDirectory>();
-        m_line = RecordingLine();
-        m_messages = RecordedMessages();
+        m_line = ScriptedLine::withoutDevice();
+        m_messages = RecordingMessages();
     }
 
     void cleanup()
@@ -310,12 +312,12 @@ private slots:
         QFETCH(int, availability);
         QFETCH(QStringList, calls);
         open();
-        m_line.calls.clear();
-        m_line.availability = availability;
+        m_line.clearCalls();
+        m_line.open = availability == 0;
         ui().BaudOpt[2]->click();
         QCOMPARE(config().BaudRate, QStringLiteral("9600"));
         QCOMPARE(m_window->state().BaudCode, int16_t(7));
-        QCOMPARE(m_line.calls, calls);
+        QCOMPARE(m_line.portCalls(), calls);
     }
 
     void editBoxesStopAtTheirWidth_data()
@@ -449,7 +451,7 @@ private slots:
         QCOMPARE(config().RecallMinutes, QStringLiteral("9"));
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
-        QCOMPARE(m_messages.details[0].count(QLatin1Char('\n')), 1);
+        QCOMPARE(m_messages.reasons[0].count(QLatin1Char('\n')), 1);
 
         ui().BaudOpt[1]->click();
         QCOMPARE(config().BaudRate, QStringLiteral("2400"));
@@ -521,11 +523,11 @@ private slots:
     {
         QVERIFY(QDir().mkdir(QStringLiteral("pagcfg01.dat")));
         open();
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessages();
         ui().SaveCmd->click();
         QCOMPARE(m_messages.texts.size(), 1);
         QVERIFY(m_messages.texts[0].contains(QStringLiteral("pagcfg01.dat")));
-        QVERIFY(!m_messages.details[0].isEmpty());
+        QVERIFY(!m_messages.reasons[0].isEmpty());
     }
 
     // Send Data passes the focus on while it runs and takes it back at the end, so a
@@ -539,7 +541,7 @@ private slots:
         for (int send = 1; send <= 2; ++send) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
             QCOMPARE(QApplication::focusWidget(), ui().CmdSend);
-            QCOMPARE(m_line.calls.count(QStringLiteral("InitializePort")), send);
+            QCOMPARE(m_line.callsOf(QStringLiteral("InitializePort")).size(), send);
         }
     }
 
@@ -558,11 +560,11 @@ private slots:
         open();
         type(ui().AltTxt, QStringLiteral("123"));
         m_window->show();
-        m_line.calls.clear();
-        m_line.availability = availability;
+        m_line.clearCalls();
+        m_line.open = availability == 0;
         ui().CmdExit->click();
         QVERIFY(!m_window->isVisible());
-        QCOMPARE(m_line.calls, calls);
+        QCOMPARE(m_line.portCalls(), calls);
         QVERIFY(!QFile::exists(QStringLiteral("pagcfg01.dat")));
     }
 };

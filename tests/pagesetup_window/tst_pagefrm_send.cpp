@@ -2,9 +2,10 @@
 // line: the bytes that arrive, the status lines, and what the window holds back meanwhile.
 
 #include "Pagefrm.h"
+#include "RecordingMessages.h"
+#include "SerialLine.h"
 #include "StationSim.h"
 #include "SimulatedSite.h"
-#include "WindowFixture.h"
 #include "commdrv.h"
 
 #include <QAccessible>
@@ -24,7 +25,7 @@ class TestPagefrmSend : public QObject
 
     std::unique_ptr<SimulatedSite> m_site;
     CommDrvLine m_serial;
-    RecordedMessages m_messages;
+    RecordingMessages m_messages;
     std::unique_ptr<Pagefrm> m_window;
 
     const PagefrmUi &ui() const { return m_window->ui(); }
@@ -46,7 +47,7 @@ class TestPagefrmSend : public QObject
 private slots:
     void init()
     {
-        m_messages = RecordedMessages();
+        m_messages = RecordingMessages();
         m_site = std::make_unique<SimulatedSite>();
         QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
     }

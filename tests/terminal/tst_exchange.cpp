@@ -162,7 +162,7 @@ void TestExchange::receiverKeepsOrderOverManyTurns()
     receiver.portActivity();
     QVERIFY(!all.isEmpty());
     QVERIFY(all.size() < expected.size()); // the window gets a turn in between
-    QTRY_VERIFY(line.rx.isEmpty());
+    QTRY_VERIFY(line.received.isEmpty());
     QCOMPARE(all, expected);
     for (const ScriptedLine::Call &call : line.callsOf("GetPacket"))
         QVERIFY(call.args[1] <= Receiver::ChunkSize);
@@ -181,7 +181,7 @@ void TestExchange::receiverWaitsOutALogon()
     line.receive("CD\r");
     receiver.portActivity();
     QVERIFY(shown.isEmpty());
-    QCOMPARE(line.rx, QByteArray("CD\r"));
+    QCOMPARE(line.received, QByteArray("CD\r"));
     receiver.setSuspended(false);
     // Bytes that waited come first and continue the piece.
     QCOMPARE(shown.size(), 1);

@@ -1,9 +1,9 @@
 #include "ErrTimer.h"
 #include "Logon.h"
-#include "LogonView.h"
+#include "RecordingLogonView.h"
 #include "ScriptedLine.h"
 #include "TerminalState.h"
-#include "VirtualWaits.h"
+#include "VirtualLogonWaits.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -15,39 +15,16 @@ namespace {
 
 constexpr char Nak = 21;
 
-class RecordingView : public LogonView
+constexpr qint64 Ms = VirtualClock::Ms;
+
+// When each byte was put, in virtual ms.
+QList<qint64> sentAtMs(const ScriptedLine &line)
 {
-public:
-    explicit RecordingView(const VirtualWaits &waits)
-        : m_waits(waits)
-    {
-    }
-    void hideConnectinfo() override
-    {
-        visible = false;
-        events.append(QStringLiteral("hide"));
-    }
-    void showConnectinfo(const QString &text, bool failure) override
-    {
-        caption = text;
-        red = failure;
-        visible = true;
-        shownAt = m_waits.now;
-        events.append(QStringLiteral("show"));
-    }
-    void message(const QString &text, const QString &) override { messages.append(text); }
-    void focusTermTxt() override { events.append(QStringLiteral("focus")); }
-
-    QString caption;
-    bool red = false;
-    bool visible = true;
-    qint64 shownAt = -1;
-    QStringList events;
-    QStringList messages;
-
-private:
-    const VirtualWaits &m_waits;
-};
+    QList<qint64> times;
+    for (const SentByte &b : line.sent)
+        times.append(b.ns % Ms == 0 ? b.ns / Ms : -1);
+    return times;
+}
 
 // A log-on with a station that answers each call of its address code with the next of
 // `answers` (an empty one: silence), 20 ms after the call.
@@ -55,7 +32,7 @@ struct Rig
 {
     explicit Rig(int station, QList<QByteArray> answers = {})
         : waits(line)
-        , view(waits)
+        , view(line.clock())
         , logon(state, line, waits, view)
     {
         state.StationNumber = int16_t(station);
@@ -65,15 +42,15 @@ struct Rig
             if (byte == uint8_t(state.AddressCode) && !answers.isEmpty()) {
                 const QByteArray answer = answers.takeFirst();
                 if (!answer.isEmpty())
-                    waits.deliverAt(waits.now + 20, answer);
+                    line.arrive(20, answer);
             }
         };
     }
 
     TerminalState state;
     ScriptedLine line;
-    VirtualWaits waits;
-    RecordingView view;
+    VirtualLogonWaits waits;
+    RecordingLogonView view;
     Logon logon;
 };
 
@@ -142,7 +119,7 @@ void TestLogon::answers()
 
     Rig rig(station, answers);
     rig.logon.run();
-    QCOMPARE(rig.line.sent, sent);
+    QCOMPARE(rig.line.sentBytes(), sent);
     QCOMPARE(rig.view.red, !connected);
     QVERIFY(rig.view.visible);
     QCOMPARE(rig.view.events.first(), QStringLiteral("hide"));
@@ -164,19 +141,19 @@ void TestLogon::shortAnswerIsFlushedByTheNextAttempt()
     // Three bytes of garbage: were they still waiting, the next answer would read "XYZ0".
     Rig rig(5, {"XYZ", "05OK"});
     rig.logon.run();
-    QCOMPARE(rig.line.sent, QByteArray(bytes({char(91), Nak}) + opening(char(91))));
+    QCOMPARE(rig.line.sentBytes(), QByteArray(bytes({char(91), Nak}) + opening(char(91))));
     QVERIFY(!rig.view.red);
-    QCOMPARE(rig.line.sentAt[1], qint64(8000)); // the NAK once the limit passed
-    QVERIFY(rig.line.rx.isEmpty());
+    QCOMPARE(sentAtMs(rig.line)[1], qint64(8000)); // the NAK once the limit passed
+    QVERIFY(rig.line.received.isEmpty());
 }
 
 void TestLogon::failureComesAfterTheSecondNakAndPause()
 {
     Rig rig(12, {"21AB", "21AB"});
     rig.logon.run();
-    QCOMPARE(rig.line.sent, bytes({char(98), Nak, char(98), Nak}));
-    const qint64 secondNak = rig.line.sentAt[3];
-    QCOMPARE(rig.view.shownAt - secondNak, qint64(Logon::PauseAfterRefusal));
+    QCOMPARE(rig.line.sentBytes(), bytes({char(98), Nak, char(98), Nak}));
+    const qint64 secondNak = rig.line.sent[3].ns;
+    QCOMPARE(rig.view.shownAtNs - secondNak, Logon::PauseAfterRefusal * Ms);
     QVERIFY(rig.view.red);
     QCOMPARE(rig.view.caption, QStringLiteral("Failure communicating with station 12 "));
 }
@@ -185,9 +162,9 @@ void TestLogon::silentStationTakesBothLimits()
 {
     Rig rig(7);
     rig.logon.run();
-    QCOMPARE(rig.line.sent, bytes({char(93), Nak, char(93), Nak}));
-    QCOMPARE(rig.line.sentAt, (QList<qint64>{0, 8000, 10500, 18500}));
-    QCOMPARE(rig.view.shownAt, qint64(21000));
+    QCOMPARE(rig.line.sentBytes(), bytes({char(93), Nak, char(93), Nak}));
+    QCOMPARE(sentAtMs(rig.line), (QList<qint64>{0, 8000, 10500, 18500}));
+    QCOMPARE(rig.view.shownAtNs, 21000 * Ms);
     QVERIFY(rig.view.red);
 }
 
@@ -195,14 +172,14 @@ void TestLogon::openingSequenceIsPaced()
 {
     Rig rig(3, {"03OK"});
     rig.logon.run();
-    QCOMPARE(rig.line.sent, opening(char(125)));
-    QCOMPARE(rig.line.sentAt, (QList<qint64>{0, 220, 420, 620, 820}));
+    QCOMPARE(rig.line.sentBytes(), opening(char(125)));
+    QCOMPARE(sentAtMs(rig.line), (QList<qint64>{0, 220, 420, 620, 820}));
     // The answer came at 20 ms; the receive buffer is flushed just before "E".
     const QStringList names = rig.line.names();
     const qsizetype e = names.lastIndexOf("PutByte", names.size() - 4);
     QCOMPARE(names.value(e - 1), QStringLiteral("FlushReceiveBuffer"));
-    QCOMPARE(rig.line.calls[e - 1].at, qint64(220));
-    for (const VirtualWaits::Pause &pause : rig.waits.pauses)
+    QCOMPARE(rig.line.calls[e - 1].ns, 220 * Ms);
+    for (const VirtualLogonWaits::Pause &pause : rig.waits.pauses)
         QCOMPARE(pause.ms, 200);
     // No name for station 3: the caption ends in the blank before it.
     QCOMPARE(rig.view.caption, QStringLiteral("Connection established with station 3 "));
@@ -243,12 +220,12 @@ void TestLogon::endingStopsAtOnce()
     Rig rig(5);
     rig.line.onPut = [&](uint8_t byte) {
         if (byte == 91)
-            rig.waits.deliverAt(rig.waits.now + 20, "05OK");
+            rig.line.arrive(20, "05OK");
         if (--puts == 0)
             rig.waits.end();
     };
     rig.logon.run();
-    QCOMPARE(rig.line.sent, sent);
+    QCOMPARE(rig.line.sentBytes(), sent);
     QCOMPARE(rig.view.events, events);
 }
 

@@ -1,3 +1,4 @@
+#include "RecordingMessages.h"
 #include "ScriptedLine.h"
 #include "TermText.h"
 #include "Termfrm.h"
@@ -426,14 +427,14 @@ void TestTermfrm::typingGoesToTheLine()
     Window w;
     QSignalSpy ended(&w.started(), &Termfrm::ended);
     QTest::keyClicks(w.termTxt(), "abc");
-    QCOMPARE(w.line.sent, QByteArray("\x61\x62\x63"));
+    QCOMPARE(w.line.sentBytes(), QByteArray("\x61\x62\x63"));
     QVERIFY(w.termTxt()->toPlainText().isEmpty());
     QTest::keyClick(w.termTxt(), Qt::Key_Return);
     QTest::keyClick(w.termTxt(), Qt::Key_Backspace);
     QTest::keyClick(w.termTxt(), Qt::Key_Escape);
     QTest::keyClick(w.termTxt(), Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(w.termTxt(), Qt::Key_Left);
-    QCOMPARE(w.line.sent, QByteArray("abc\r\b\x1b\x03"));
+    QCOMPARE(w.line.sentBytes(), QByteArray("abc\r\b\x1b\x03"));
     QVERIFY(w.termTxt()->toPlainText().isEmpty());
 
     // A focused button does not take the keys either: Space goes out and nothing is pressed.
@@ -441,7 +442,7 @@ void TestTermfrm::typingGoesToTheLine()
     exit->setFocus();
     QTest::keyClick(exit, Qt::Key_Space);
     QTest::keyClick(exit, Qt::Key_Return);
-    QCOMPARE(w.line.sent.right(2), QByteArray(" \r"));
+    QCOMPARE(w.line.sentBytes().right(2), QByteArray(" \r"));
     QVERIFY(ended.isEmpty());
     QVERIFY(w.messages.texts.isEmpty());
 }
@@ -615,7 +616,7 @@ void TestTermfrm::logOn()
     QVERIFY(clock.elapsed() >= 4 * 200);
     QVERIFY(disabledDuring);
     QVERIFY(logon->isEnabled());
-    QCOMPARE(w.line.sent, QByteArray("[END\r"));
+    QCOMPARE(w.line.sentBytes(), QByteArray("[END\r"));
     QLabel *connectinfo = w.get<QLabel>("Connectinfo");
     QVERIFY(connectinfo->isVisible());
     QCOMPARE(connectinfo->text(), QStringLiteral("Connection established with station 5 Ward A"));
@@ -676,7 +677,7 @@ void TestTermfrm::exitDuringLogon()
     form.LogonCmd_Click(); // nobody answers: 21 s unless Exit ends it
     QVERIFY(clock.elapsed() < 3000);
     QCOMPARE(ended.size(), 1);
-    QCOMPARE(w.line.sent, QByteArray("{"));
+    QCOMPARE(w.line.sentBytes(), QByteArray("{"));
     QVERIFY(w.line.names().contains("UnInitializePort"));
 }
 

@@ -2,7 +2,7 @@
 // receive side against the simulated station line and its panel.
 
 #include "PortWatcher.h"
-#include "ScriptedLine.h"
+#include "RecordingMessages.h"
 #include "SerialLine.h"
 #include "SiteFile.h"
 #include "StationSim.h"
