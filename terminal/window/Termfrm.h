@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ErrTimer.h"
 #include "KeptResult.h"
 #include "LogonView.h"
 #include "Receiver.h"
 #include "TerminalPort.h"
 #include "TerminalState.h"
+#include "TerminalWaits.h"
 
 #include <QWidget>
 
@@ -56,7 +56,7 @@ public:
 
     bool logonRunning() const { return m_logonRunning; }
     const Receiver &receiver() const { return m_receiver; }
-    const ErrTimer &waits() const { return m_waits; }
+    const TerminalWaits &waits() const { return m_waits; }
 
 signals:
     // The user ended the program (Exit or the close box); the port is closed already.
@@ -85,7 +85,7 @@ private:
     Messages &m_messages;
     TerminalPort m_port;
     Receiver m_receiver;
-    ErrTimer m_waits;
+    TerminalWaits m_waits;
 
     StatusLine *m_connectinfo = nullptr;
     TerminalTextArea *m_termTxt = nullptr;

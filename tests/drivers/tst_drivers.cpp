@@ -7,20 +7,20 @@
 // The protocol classes are driven directly, on the real library and real timers: they are
 // all of the programs that touch the line, and the guest then needs no display or fonts.
 
-#include "BaudTable.h"
 #include "AddressCode.h"
-#include "ErrTimer.h"
+#include "BaudTable.h"
 #include "ExampleConfigs.h"
 #include "Logon.h"
 #include "LogonView.h"
+#include "Messages.h"
 #include "PortWatcher.h"
 #include "Receiver.h"
 #include "RecordingSendView.h"
-#include "Messages.h"
 #include "SerialLine.h"
 #include "StationProgrammer.h"
 #include "TerminalPort.h"
 #include "TerminalState.h"
+#include "TerminalWaits.h"
 #include "TimedWaits.h"
 #include "TimingWaits.h"
 
@@ -434,7 +434,7 @@ private slots:
         port.OpenPort();
         QCOMPARE(IsPortAvailable(0), 0);
         PortWatcher watcher(0);
-        ErrTimer waits(state.TimerExpired);
+        TerminalWaits waits(state.TimerExpired);
         Receiver receiver(state, m_line);
         QString shown;
         QList<qint64> promptMs;
@@ -445,7 +445,7 @@ private slots:
                 promptMs << clock.elapsed();
         });
         connect(&watcher, &PortWatcher::activity, &receiver, &Receiver::portActivity);
-        connect(&watcher, &PortWatcher::activity, &waits, &ErrTimer::portActivity);
+        connect(&watcher, &PortWatcher::activity, &waits, &TerminalWaits::portActivity);
 
         NoteLogonView view;
         receiver.setSuspended(true);

@@ -3,7 +3,6 @@
 // of the dead line, opens the port again when it is chosen, and never reads a huge file whole.
 
 #include "BaudTable.h"
-#include "ErrTimer.h"
 #include "FaultFixture.h"
 #include "Logon.h"
 #include "LogonView.h"
@@ -11,13 +10,14 @@
 #include "PortWatcher.h"
 #include "RecordingMessages.h"
 #include "SerialLine.h"
+#include "SimulatedSite.h"
 #include "SiteFile.h"
 #include "StationSim.h"
-#include "SimulatedSite.h"
-#include "TerminalProgram.h"
 #include "Termfrm.h"
 #include "TerminalPort.h"
+#include "TerminalProgram.h"
 #include "TerminalState.h"
+#include "TerminalWaits.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -159,9 +159,9 @@ private slots:
         m_state.BaudCode = BaudTable::codeFor(9600);
         TerminalPort(m_state, m_serial, m_messages).OpenPort();
         QCOMPARE(IsPortAvailable(0), 0);
-        ErrTimer waits(m_state.TimerExpired, 300); // a shorter limit only keeps the silent case quick
+        TerminalWaits waits(m_state.TimerExpired, 300); // a shorter limit only keeps the silent case quick
         PortWatcher watcher(m_state.PortId);
-        connect(&watcher, &PortWatcher::activity, &waits, &ErrTimer::portActivity);
+        connect(&watcher, &PortWatcher::activity, &waits, &TerminalWaits::portActivity);
         LogonOutcome view;
 
         QCOMPARE(PutByte(0, 'x'), 0);

@@ -1,8 +1,8 @@
-#include "ErrTimer.h"
 #include "Logon.h"
 #include "RecordingLogonView.h"
 #include "ScriptedLine.h"
 #include "TerminalState.h"
+#include "TerminalWaits.h"
 #include "VirtualLogonWaits.h"
 
 #include <QElapsedTimer>
@@ -241,7 +241,7 @@ qint64 cpuMicroseconds()
 void TestLogon::errtimerPauseAndRest()
 {
     bool expired = false;
-    ErrTimer waits(expired);
+    TerminalWaits waits(expired);
     QElapsedTimer clock;
     clock.start();
     const qint64 cpu = cpuMicroseconds();
@@ -259,7 +259,7 @@ void TestLogon::errtimerPauseAndRest()
 void TestLogon::errtimerWaitWokenByBytes()
 {
     bool expired = false;
-    ErrTimer waits(expired);
+    TerminalWaits waits(expired);
     int bytes = 0;
     QTimer::singleShot(30, &waits, [&] {
         bytes = 3;
@@ -279,7 +279,7 @@ void TestLogon::errtimerWaitWokenByBytes()
 void TestLogon::errtimerWaitGivesUpAtItsLimit()
 {
     bool expired = false;
-    ErrTimer waits(expired, 150);
+    TerminalWaits waits(expired, 150);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(!waits.waitUntil([] { return false; }));
@@ -290,7 +290,7 @@ void TestLogon::errtimerWaitGivesUpAtItsLimit()
 void TestLogon::errtimerEndReleasesAWait()
 {
     bool expired = false;
-    ErrTimer waits(expired);
+    TerminalWaits waits(expired);
     QTimer::singleShot(20, &waits, [&] { waits.end(); });
     QElapsedTimer clock;
     clock.start();

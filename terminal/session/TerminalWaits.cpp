@@ -1,8 +1,8 @@
-#include "ErrTimer.h"
+#include "TerminalWaits.h"
 
 #include <QEventLoop>
 
-ErrTimer::ErrTimer(bool &timerExpired, int restInterval, QObject *parent)
+TerminalWaits::TerminalWaits(bool &timerExpired, int restInterval, QObject *parent)
     : QObject(parent)
     , m_timerExpired(timerExpired)
     , m_restInterval(restInterval)
@@ -10,30 +10,30 @@ ErrTimer::ErrTimer(bool &timerExpired, int restInterval, QObject *parent)
     m_errtimer.setObjectName(QStringLiteral("errtimer"));
     m_errtimer.setTimerType(Qt::PreciseTimer);
     m_errtimer.setInterval(m_restInterval);
-    connect(&m_errtimer, &QTimer::timeout, this, &ErrTimer::errtimer_Timer);
+    connect(&m_errtimer, &QTimer::timeout, this, &TerminalWaits::errtimer_Timer);
 }
 
-void ErrTimer::errtimer_Timer()
+void TerminalWaits::errtimer_Timer()
 {
     m_timerExpired = true;
     if (m_loop)
         m_loop->quit();
 }
 
-void ErrTimer::portActivity()
+void TerminalWaits::portActivity()
 {
     if (m_loop)
         m_loop->quit();
 }
 
-void ErrTimer::end()
+void TerminalWaits::end()
 {
     m_ending = true;
     if (m_loop)
         m_loop->quit();
 }
 
-void ErrTimer::sleep()
+void TerminalWaits::sleep()
 {
     QEventLoop loop;
     QEventLoop *const outer = m_loop;
@@ -42,7 +42,7 @@ void ErrTimer::sleep()
     m_loop = outer;
 }
 
-bool ErrTimer::TimedWait(int ms)
+bool TerminalWaits::TimedWait(int ms)
 {
     if (m_ending)
         return false;
@@ -59,7 +59,7 @@ bool ErrTimer::TimedWait(int ms)
     return !m_ending;
 }
 
-bool ErrTimer::waitUntil(const std::function<bool()> &ready)
+bool TerminalWaits::waitUntil(const std::function<bool()> &ready)
 {
     if (m_ending)
         return false;

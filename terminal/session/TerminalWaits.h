@@ -10,12 +10,12 @@ class QEventLoop;
 // The log-on's waits on errtimer. Its tick only sets TimerExpired; while a wait lasts the
 // window's events keep being processed, and the thread sleeps between them: the tick, bytes
 // arriving (portActivity) or any other event wakes it. Nothing polls.
-class ErrTimer : public QObject, public LogonWaits
+class TerminalWaits : public QObject, public LogonWaits
 {
     Q_OBJECT
 public:
     // `timerExpired` is TerminalState::TimerExpired. Tests may choose a shorter rest interval.
-    explicit ErrTimer(bool &timerExpired, int restInterval = RestInterval, QObject *parent = nullptr);
+    explicit TerminalWaits(bool &timerExpired, int restInterval = RestInterval, QObject *parent = nullptr);
 
     bool TimedWait(int ms) override;
     bool waitUntil(const std::function<bool()> &ready) override;
