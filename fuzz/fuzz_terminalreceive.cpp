@@ -281,6 +281,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::vector<Step> steps = decode(data, size);
     QPlainTextEdit edit;
     edit.resize(640, 400);
+    // A shown window knows its screen; a hidden one is looked up by position each time the
+    // layout asks for a tab width, which took half of a run on a long line.
+    edit.setScreen(QGuiApplication::primaryScreen());
     TermText text(edit);
     QString heard; // the readable text as a screen reader is told it changes
     text.setListener([&heard](int at, int removed, const QString &inserted) {
