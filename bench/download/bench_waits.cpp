@@ -1,6 +1,6 @@
 // How exact and how cheap the timed waits are, on the real timer, event loop and serial
 // library over a pseudo-terminal:
-// - Delay10 and Delay: never shorter than asked; overshoot median, 95th and 99th
+// - Delay10, Delay and the log-on's pause: never shorter than asked; overshoot median, 95th and 99th
 //   percentile, max; and how late errtimer's tick came, when one fell in the pause;
 // - CPU time of the waiting thread against wall time;
 // - a byte written to the far end during a limited wait: how soon the wait returns it.
@@ -9,6 +9,7 @@
 #include "BenchStats.h"
 #include "PagerConfig.h"
 #include "SerialLine.h"
+#include "TerminalWaits.h"
 #include "TimedWaits.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <fcntl.h>
 #include <random>
 #include <thread>
@@ -35,20 +37,20 @@ double ms(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void pauses(TimedWaits &waits, int nominal, int count)
+// Times `count` calls of `pause`, each nominally `nominal` ms, on the waits whose errtimer is given.
+void pauses(const char *name, const QTimer &errtimer, const std::function<void()> &pause, int nominal, int count)
 {
     std::vector<double> overshoot, wake;
     int early = 0;
     long long tickNs = 0;
-    const QMetaObject::Connection tick =
-        QObject::connect(&waits.errtimer(), &QTimer::timeout, [&] { tickNs = bench::nowNs(); });
+    const QMetaObject::Connection tick = QObject::connect(&errtimer, &QTimer::timeout, [&] { tickNs = bench::nowNs(); });
     const double cpuBefore = bench::threadCpuMs();
     const auto wallBefore = Clock::now();
     for (int i = 0; i < count; ++i) {
         tickNs = 0;
         const long long startNs = bench::nowNs();
         const auto start = Clock::now();
-        nominal == 10 ? waits.Delay10() : waits.Delay();
+        pause();
         const double took = ms(Clock::now() - start);
         early += took < nominal;
         overshoot.push_back(took - nominal);
@@ -59,9 +61,8 @@ void pauses(TimedWaits &waits, int nominal, int count)
     const double cpu = bench::threadCpuMs() - cpuBefore;
     QObject::disconnect(tick);
     const bench::Stats s = bench::stats(overshoot), w = bench::stats(wake);
-    std::printf("| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f%% | %d | %.3f |\n",
-                nominal == 10 ? "Delay10" : "Delay", count, early, s.min, s.median, s.p95, s.p99, s.max,
-                100.0 * cpu / wall, w.count, w.median);
+    std::printf("| %s | %d | %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f%% | %d | %.3f |\n", name, count, early, s.min,
+                s.median, s.p95, s.p99, s.max, 100.0 * cpu / wall, w.count, w.median);
 }
 
 } // namespace
@@ -93,8 +94,12 @@ int main(int argc, char **argv)
                 "errtimer's tick fell in, and how late it came, median ms)\n\n");
     std::printf("| pause | count | early | min | median | p95 | p99 | max | CPU | ticks | tick late |\n"
                 "|---|---|---|---|---|---|---|---|---|---|---|\n");
-    pauses(waits, 10, pauseCount);
-    pauses(waits, 100, pauseCount / 3);
+    pauses("Delay10", waits.errtimer(), [&] { waits.Delay10(); }, 10, pauseCount);
+    pauses("Delay", waits.errtimer(), [&] { waits.Delay(); }, 100, pauseCount / 3);
+    // Obrelle's log-on pauses 200 ms between the bytes of its call.
+    bool logonExpired = false;
+    TerminalWaits logon(logonExpired);
+    pauses("log-on pause", logon.errtimer(), [&] { logon.ShortPause(); }, 200, pauseCount / 6);
 
     // A writer thread puts one byte on the far end at a random moment of each wait.
     std::vector<double> latency;

@@ -1,128 +1,70 @@
 #include "TimedWaits.h"
 
-#include "PagerConfig.h"
-#include "PortWatcher.h"
 #include "SerialLine.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <utility>
-
 TimedWaits::TimedWaits(SetupState &state, SerialLine &line)
-    : m_state(state), m_line(line), m_watcher(std::make_unique<PortWatcher>(state.PortId))
+    : m_state(state)
+    , m_line(line)
+    , m_engine([&state](bool expired) { state.TimerExpired = expired ? -1 : 0; }, RestInterval)
 {
-    // A coarse timer may fire early; a pause shorter than asked can overrun a pager interface.
-    m_errtimer.setTimerType(Qt::PreciseTimer);
-    m_errtimer.setInterval(RestInterval);
-    QObject::connect(&m_errtimer, &QTimer::timeout, &m_errtimer, [this] { errtimer_Timer(); });
-}
-
-TimedWaits::~TimedWaits() = default;
-
-void TimedWaits::errtimer_Timer()
-{
-    m_state.TimerExpired = -1;
+    m_engine.watchPort(state.PortId);
 }
 
 void TimedWaits::Delay()
 {
-    pause(100);
+    m_engine.pause(100);
 }
 
 void TimedWaits::Delay10()
 {
-    pause(10);
+    m_engine.pause(10);
 }
 
 void TimedWaits::setInterval(int ms)
 {
-    m_errtimer.setInterval(ms);
+    m_engine.setInterval(ms);
 }
 
 int TimedWaits::interval() const
 {
-    return m_errtimer.interval();
-}
-
-void TimedWaits::pause(int ms)
-{
-    using Clock = DeadlineWake::Clock;
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
-    m_errtimer.setInterval(ms);
-    m_state.TimerExpired = 0;
-    m_errtimer.start();
-    m_wake.arm(end - FinalStretch);
-    runPendingWork();
-    while (waiting()) {
-        const Clock::duration left = end - Clock::now();
-        if (left <= Clock::duration::zero())
-            m_state.TimerExpired = -1;
-        else if (left > LastMicroseconds)
-            processEvents(left > FinalStretch);
-    }
-    // A pause that ran its course has seen its wake-up fire; the notifier takes the expiry
-    // in the next wait instead of costing two system calls here, after the pause's end.
-    if (m_aborted)
-        m_wake.disarm();
-    m_errtimer.stop();
-    m_errtimer.setInterval(RestInterval);
+    return m_engine.interval();
 }
 
 QByteArray TimedWaits::waitForBytes(int k)
 {
-    runPendingWork();
-    m_state.TimerExpired = 0;
-    m_errtimer.start();
     QByteArray area(k, ' ');
-    // Bytes already waiting are taken at once, before the first sleep.
-    bool mayWait = false;
-    while (waiting()) {
-        processEvents(mayWait);
-        mayWait = true;
-        if (m_keep(m_line.BytesInReceiveBuffer(m_state.PortId)) >= k) {
-            m_keep(m_line.GetPacket(m_state.PortId, k, area.data()));
-            break;
-        }
-    }
-    m_errtimer.stop();
+    m_engine.waitUntil([&] {
+        if (m_keep(m_line.BytesInReceiveBuffer(m_state.PortId)) < k)
+            return false;
+        m_keep(m_line.GetPacket(m_state.PortId, k, area.data()));
+        return true;
+    });
     return area;
 }
 
 char TimedWaits::waitForByte(char wanted)
 {
-    runPendingWork();
-    m_state.TimerExpired = 0;
-    m_errtimer.start();
     char last = ' ';
-    bool mayWait = false;
-    while (waiting() && last != wanted) {
-        processEvents(mayWait);
-        mayWait = true;
+    m_engine.waitUntil([&] {
         readArrived(wanted, last);
-    }
-    m_errtimer.stop();
+        return last == wanted;
+    });
     return last;
 }
 
 char TimedWaits::waitUntilSent(char wanted)
 {
     using namespace std::chrono;
-    using Clock = DeadlineWake::Clock;
-    runPendingWork();
-    char last = ' ';
+    using Clock = WaitEngine::Clock;
     const auto sendingFor = [this] { return microseconds(m_line.CdrvTransmitTimeLeft(m_state.PortId)); };
     const Clock::time_point givenUp = Clock::now() + sendingFor() + milliseconds(RestInterval);
-    readArrived(wanted, last);
-    while (!m_aborted && last != wanted) {
-        const microseconds left = sendingFor();
-        const Clock::time_point now = Clock::now();
-        if (left <= microseconds::zero() || now >= givenUp)
-            break;
-        m_wake.arm(std::min(now + left, givenUp));
-        processEvents(true);
-        readArrived(wanted, last);
-    }
-    m_wake.disarm();
+    char last = ' ';
+    m_engine.waitUntil(
+        [&] {
+            readArrived(wanted, last);
+            return last == wanted;
+        },
+        [&] { return std::min(Clock::now() + sendingFor(), givenUp); });
     return last;
 }
 
@@ -136,41 +78,20 @@ void TimedWaits::readArrived(char wanted, char &last)
 
 void TimedWaits::whilePausing(const std::function<void()> &work)
 {
-    runPendingWork();
-    m_pendingWork = work;
-}
-
-void TimedWaits::runPendingWork()
-{
-    if (auto work = std::exchange(m_pendingWork, nullptr))
-        work();
+    m_engine.whilePausing(work);
 }
 
 void TimedWaits::abort()
 {
-    m_pendingWork = nullptr;
-    m_aborted = true;
-    m_errtimer.stop();
-    if (auto *dispatcher = QAbstractEventDispatcher::instance())
-        dispatcher->wakeUp();
+    m_engine.end();
 }
 
 bool TimedWaits::aborted() const
 {
-    return m_aborted;
+    return m_engine.ended();
 }
 
 void TimedWaits::rearm()
 {
-    m_aborted = false;
-}
-
-bool TimedWaits::waiting() const
-{
-    return m_state.TimerExpired == 0 && !m_aborted;
-}
-
-void TimedWaits::processEvents(bool mayWait)
-{
-    QCoreApplication::processEvents(mayWait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    m_engine.rearm();
 }

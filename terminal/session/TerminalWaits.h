@@ -1,15 +1,12 @@
 #pragma once
 
 #include "LogonWaits.h"
+#include "WaitEngine.h"
 
 #include <QObject>
-#include <QTimer>
 
-class QEventLoop;
-
-// The log-on's waits on errtimer. Its tick only sets TimerExpired; while a wait lasts the
-// window's events keep being processed, and the thread sleeps between them: the tick, bytes
-// arriving (portActivity) or any other event wakes it. Nothing polls.
+// The log-on's waits, on the wait engine both programs share. The window's own port
+// watcher wakes them through portActivity.
 class TerminalWaits : public QObject, public LogonWaits
 {
     Q_OBJECT
@@ -19,22 +16,15 @@ public:
 
     bool TimedWait(int ms) override;
     bool waitUntil(const std::function<bool()> &ready) override;
-    bool ending() const override { return m_ending; }
+    bool ending() const override { return m_engine.ended(); }
 
     // Exit during a wait: it and every later one return at once.
     void end();
     // Bytes have arrived on the port.
     void portActivity();
 
-    const QTimer &errtimer() const { return m_errtimer; }
+    const QTimer &errtimer() const { return m_engine.errtimer(); }
 
 private:
-    void errtimer_Timer();
-    void sleep();
-
-    bool &m_timerExpired;
-    const int m_restInterval;
-    QTimer m_errtimer;
-    QEventLoop *m_loop = nullptr; // the innermost wait's loop
-    bool m_ending = false;
+    WaitEngine m_engine;
 };
