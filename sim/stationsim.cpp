@@ -103,7 +103,7 @@ int main(int argc, char *argv[])
     }
     settings.pagerStation = parser.value(pagerOption).toInt(&ok);
     if (!ok || settings.pagerStation < 0 || settings.pagerStation > 32) {
-        err << "stationsim: --pager-station needs a station number 1 to 32" << Qt::endl;
+        err << "stationsim: --pager-station needs a station number 1 to 32, or 0 for every station" << Qt::endl;
         return 2;
     }
     if (parser.isSet(stationsOption)) {
