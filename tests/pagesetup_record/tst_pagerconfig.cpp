@@ -178,6 +178,11 @@ void TestPagerConfig::stationPortAndBaud()
     SetBaudRate(config, state, 1);
     QCOMPARE(config.BaudRate, QStringLiteral("2400"));
     QCOMPARE(state.BaudCode, int16_t(5));
+    // No fourth speed: an option past the table leaves the speed as it was.
+    SetBaudRate(config, state, 3);
+    SetBaudRate(config, state, -1);
+    QCOMPARE(config.BaudRate, QStringLiteral("2400"));
+    QCOMPARE(state.BaudCode, int16_t(5));
     state.SetStation(7);
     QCOMPARE(state.ConfigFileName, QStringLiteral("pagcfg07.dat"));
     QCOMPARE(configFileName(10), QStringLiteral("pagcfg10.dat"));
