@@ -5,7 +5,7 @@
 
 // The timed waits of a download: fixed pauses between records and bounded waits for
 // answers from the line. The procedure sees only this interface, so tests can run it on
-// a virtual clock while the window runs it on errtimer.
+// a virtual clock while the window runs it on the wait engine both programs share.
 class Waits
 {
 public:

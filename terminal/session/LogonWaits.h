@@ -3,7 +3,8 @@
 #include <functional>
 
 // The waits of a log-on, all on errtimer. The procedure sees only this interface, so tests
-// can run it on a virtual clock while the window runs it on a real timer.
+// can run it on a virtual clock while the window runs it on the wait engine both programs
+// share.
 class LogonWaits
 {
 public:
