@@ -33,7 +33,9 @@ void TestPagerConfig::defaultsKeepWhatTheyShould()
     config.InputPagers[2] = "12";
     config.GroupPagers[4][2] = "77";
     config.ModeFlags = {1, 1, 1, 1};
+    config.GroupCounts[7] = 3;
     config.SetDefaults();
+    QCOMPARE(config.GroupCounts, (std::array<int16_t, PagerConfig::GroupRows>{}));
     QCOMPARE(config.InputNormEmer[1], std::optional<int16_t>(1));
     for (int i = 0; i <= PagerConfig::MaxInputs; ++i) {
         if (i != 1)
