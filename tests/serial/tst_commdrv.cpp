@@ -112,6 +112,11 @@ void TestCommDrv::noDevice_data()
     QTest::newRow("not a tty") << 1 << QString("/dev/null") << QByteArray("not a serial device");
 }
 
+static qsizetype openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::Files).size();
+}
+
 void TestCommDrv::noDevice()
 {
     QFETCH(int, index);
@@ -119,7 +124,9 @@ void TestCommDrv::noDevice()
     QFETCH(QByteArray, reason);
     if (!linkTarget.isEmpty())
         QVERIFY(QFile::link(linkTarget, "com2"));
+    const qsizetype descriptors = openDescriptors();
     QCOMPARE(openPort(0, index), CdrvNoDevice);
+    QCOMPARE(openDescriptors(), descriptors); // a refused device is not left open
     QVERIFY2(QByteArray(CdrvLastError()).contains(reason), CdrvLastError());
     QVERIFY2(!QByteArray(CdrvLastError()).contains("dialout"), CdrvLastError()); // not a permission problem
     QCOMPARE(IsPortAvailable(0), CdrvNotOpen);
