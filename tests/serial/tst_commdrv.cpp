@@ -165,8 +165,11 @@ void TestCommDrv::everyByteValuePassesUnchanged()
     QCOMPARE(PutByte(0, 0x5B), 0);
     QCOMPARE(PutPacket(0, static_cast<int32_t>(all.size()), all.constData()), 0);
     QCOMPARE(PutByte(0, 0x0D), 0);
-    QCOMPARE(m_line->receive(all.size() + 2), "\x5B" + all + "\x0D");
+    QCOMPARE(PutByte(0, 0), 0);
+    QCOMPARE(PutByte(0, 255), 0);
+    QCOMPARE(m_line->receive(all.size() + 4), "\x5B" + all + QByteArray("\x0D\x00\xFF", 3));
     QCOMPARE(PutByte(0, 256), CdrvBadArgument);
+    QCOMPARE(PutByte(0, -1), CdrvBadArgument);
     QCOMPARE(PutPacket(0, -1, all.constData()), CdrvBadArgument);
     QCOMPARE(PutPacket(0, 1, nullptr), CdrvBadArgument);
     QCOMPARE(PutPacket(0, 0, nullptr), 0); // nothing to send needs no room
