@@ -443,16 +443,18 @@ void TestConfigFile::saveFailureKeepsPreviousFile()
 void TestConfigFile::unstorableTextIsRefused_data()
 {
     QTest::addColumn<int>("field");
-    QTest::newRow("comma in pager number") << 0;
-    QTest::newRow("quote starting pager text") << 1;
-    QTest::newRow("comma in group pager") << 2;
-    QTest::newRow("quote in dial string") << 3;
-    QTest::newRow("character without a byte") << 4;
+    QTest::addColumn<QString>("named");
+    QTest::newRow("comma in pager number") << 0 << "The pager number of input 1";
+    QTest::newRow("quote starting pager text") << 1 << "The pager text of input 1";
+    QTest::newRow("comma in group pager") << 2 << "of group 903";
+    QTest::newRow("quote in dial string") << 3 << "The dial string of wide area pager 802";
+    QTest::newRow("character without a byte") << 4 << "The manager pager number";
 }
 
 void TestConfigFile::unstorableTextIsRefused()
 {
     QFETCH(int, field);
+    QFETCH(QString, named);
     PagerConfig config;
     config.SetDefaults();
     QVERIFY(ConfigFile::save(config, "pagcfg04.dat").ok);
@@ -467,6 +469,7 @@ void TestConfigFile::unstorableTextIsRefused()
     const auto result = ConfigFile::save(config, "pagcfg04.dat");
     QVERIFY(!result.ok);
     QVERIFY(result.error.startsWith("pagcfg04.dat"));
+    QVERIFY2(result.error.contains(named), qPrintable(result.error));
     QCOMPARE(readAll("pagcfg04.dat"), before);
 }
 
