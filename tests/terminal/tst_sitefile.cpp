@@ -4,6 +4,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 class TestSiteFile : public QObject
 {
     Q_OBJECT
@@ -13,6 +19,7 @@ private slots:
     void nameCaseIgnored_data();
     void nameCaseIgnored();
     void overlongListEndsEarly();
+    void unopenableFileSaysWhy();
 };
 
 namespace {
@@ -146,6 +153,33 @@ void TestSiteFile::overlongListEndsEarly()
     const SiteFileResult result = LoadConfig(state, QDir(dir.path()));
     QVERIFY(!result.problem.isEmpty());
     QCOMPARE(int(state.PortNumber), 2);
+    QCOMPARE(int(state.BaudRate), 1200);
+}
+
+// The tests run as root, where permissions never stop an open; running out of descriptors does.
+void TestSiteFile::unopenableFileSaysWhy()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("config.dat"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("30,0,2,0,x,y,0,0,0,0,2400,0,\"t\"\r\n");
+    file.close();
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = dup(0);
+    QVERIFY(lowestFree >= 0);
+    close(lowestFree);
+    rlimit full = saved;
+    full.rlim_cur = rlim_t(lowestFree);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &full), 0);
+    TerminalState state;
+    const SiteFileResult result = LoadConfig(state, QDir(dir.path()));
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    QVERIFY(result.found);
+    QVERIFY2(result.problem.contains(QString::fromLocal8Bit(std::strerror(EMFILE))), qPrintable(result.problem));
+    QCOMPARE(int(state.PortNumber), 1);
     QCOMPARE(int(state.BaudRate), 1200);
 }
 
