@@ -106,6 +106,8 @@ void TestSiteFile::load()
     }
     TerminalState state;
     state.StationNames[5] = QStringLiteral("left over");
+    state.PortNumber = 4;
+    state.BaudRate = 9600;
     const SiteFileResult result = LoadConfig(state, QDir(dir.path()));
 
     QCOMPARE(result.found, exists);
