@@ -30,6 +30,15 @@ QByteArray siteFile(const QByteArray &head, const QByteArray &names, const QByte
     return head + "\r\n5\r\n\"any value\"\r\n\"text, with a comma\"\r\n3\r\n0\r\n7,8,9\r\n" + names + tail;
 }
 
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Com 2 at 2400 baud, no stations.
+const QByteArray portTwoAt2400 = "30,0,2,0,x,y,0,0,0,0,2400,0,\"t\"\r\n";
+
 } // namespace
 
 void TestSiteFile::load_data()
@@ -99,11 +108,8 @@ void TestSiteFile::load()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    if (exists) {
-        QFile file(dir.filePath("config.dat"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    if (exists)
+        QVERIFY(writeFile(dir.filePath("config.dat"), content));
     TerminalState state;
     state.StationNames[5] = QStringLiteral("left over");
     state.PortNumber = 4;
@@ -130,10 +136,7 @@ void TestSiteFile::nameCaseIgnored()
 {
     QFETCH(QString, name);
     QTemporaryDir dir;
-    QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("30,0,2,0,x,y,0,0,0,0,2400,0,\"t\"\r\n");
-    file.close();
+    QVERIFY(writeFile(dir.filePath(name), portTwoAt2400));
     QVERIFY(QDir(dir.path()).mkdir("config.dat.d")); // not a match
 
     TerminalState state;
@@ -147,10 +150,7 @@ void TestSiteFile::nameCaseIgnored()
 void TestSiteFile::overlongListEndsEarly()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath("config.dat"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("30,32767,2,0,x,y,32767,0,1,2,3\r\n");
-    file.close();
+    QVERIFY(writeFile(dir.filePath("config.dat"), "30,32767,2,0,x,y,32767,0,1,2,3\r\n"));
     TerminalState state;
     const SiteFileResult result = LoadConfig(state, QDir(dir.path()));
     QVERIFY(!result.problem.isEmpty());
@@ -162,11 +162,7 @@ void TestSiteFile::overlongListEndsEarly()
 void TestSiteFile::unopenableFileSaysWhy()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath("config.dat"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("30,0,2,0,x,y,0,0,0,0,2400,0,\"t\"\r\n");
-    file.close();
-
+    QVERIFY(writeFile(dir.filePath("config.dat"), portTwoAt2400));
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
     const int lowestFree = dup(0);
